@@ -1,0 +1,30 @@
+// Rules for taking paths apart as text. Paths travel through Rigwright as UTF-8 text (command
+// lines, JSON documents, dialogs), and the rules that name files are rules over that text: a
+// separator is either '\' or '/', whichever comes last.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace rigwright {
+
+// The text after the last '\' or '/'; the whole path when it has neither.
+std::string_view FileNameOf(std::string_view path);
+
+// The text up to and including the last '\' or '/'; empty when the path has neither (a bare name
+// lies in the current folder). Joining a name to it needs no added separator.
+std::string_view DirectoryPrefixOf(std::string_view path);
+
+// The file name up to, not including, its last '.'; the whole file name when it has no '.'.
+// "C:\m\Mill.Big.mcfg" gives "Mill.Big", "part" gives "part".
+std::string_view StemOf(std::string_view path);
+
+// The path with one '/' appended unless it is empty or already ends in '\' or '/'.
+std::string WithTrailingSeparator(std::string_view folder);
+
+// A file system path from UTF-8 text, and back. On POSIX both are byte-for-byte copies.
+std::filesystem::path PathFromUtf8(std::string_view text);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+}  // namespace rigwright

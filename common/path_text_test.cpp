@@ -1,0 +1,37 @@
+#include "common/path_text.h"
+
+#include <gtest/gtest.h>
+
+namespace rigwright {
+namespace {
+
+TEST(PathTextTest, TakesNamesApartAtEitherSeparator) {
+  EXPECT_EQ(FileNameOf("C:\\m\\Mill.Big.mcfg"), "Mill.Big.mcfg");
+  EXPECT_EQ(FileNameOf("/home/u/a\\b/c.mcfg"), "c.mcfg");
+  EXPECT_EQ(FileNameOf("plain"), "plain");
+  EXPECT_EQ(DirectoryPrefixOf("C:\\m\\Mill.mcfg"), "C:\\m\\");
+  EXPECT_EQ(DirectoryPrefixOf("/srv/m/Mill.mcfg"), "/srv/m/");
+  EXPECT_EQ(DirectoryPrefixOf("Mill.mcfg"), "");
+}
+
+TEST(PathTextTest, StemEndsAtTheLastDotOfTheFileNameOnly) {
+  EXPECT_EQ(StemOf("C:\\m\\Mill.Big.mcfg"), "Mill.Big");
+  EXPECT_EQ(StemOf("/a.b/Lathe"), "Lathe");
+  EXPECT_EQ(StemOf("noseparatornodot"), "noseparatornodot");
+  EXPECT_EQ(StemOf("/m/.hidden"), "");
+}
+
+TEST(PathTextTest, TrailingSeparatorIsAddedOnlyWhenMissing) {
+  EXPECT_EQ(WithTrailingSeparator("/out"), "/out/");
+  EXPECT_EQ(WithTrailingSeparator("/out/"), "/out/");
+  EXPECT_EQ(WithTrailingSeparator("C:\\out\\"), "C:\\out\\");
+  EXPECT_EQ(WithTrailingSeparator(""), "");
+}
+
+TEST(PathTextTest, NonAsciiTextSurvivesTheRoundTrip) {
+  const std::string text = "/tmp/Fr\xC3\xA4smaschine/\xE6\x9C\xBA.mcfg";
+  EXPECT_EQ(Utf8FromPath(PathFromUtf8(text)), text);
+}
+
+}  // namespace
+}  // namespace rigwright

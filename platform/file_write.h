@@ -1,0 +1,22 @@
+// Writing files so that a reader never sees half of one: each file is written in full under a
+// temporary name beside its target and only then renamed over it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace rigwright {
+
+// Creates `path`, which must not exist yet, writes `bytes` to it and flushes them to the disk.
+// On failure the partly written file is removed, `error` says what failed (naming the path and
+// what the system reported) and false is returned.
+bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                  std::string* error);
+
+// Puts the file `from` in the place of `to` in one step; an existing `to` is replaced.
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                 std::string* error);
+
+}  // namespace rigwright

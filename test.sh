@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite.
+#   ./test.sh              the CI build (warnings are errors) and every test
+#   ./test.sh --sanitize   the same tests in the address+undefined sanitizer build
+set -euo pipefail
+cd "$(dirname "$0")"
+
+preset=ci
+case "${1:-}" in
+  --sanitize) preset=sanitize ;;
+  "") ;;
+  *) echo "usage: ./test.sh [--sanitize]" >&2; exit 2 ;;
+esac
+
+scripts/ensure-packages.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset" -j "$(nproc)"
