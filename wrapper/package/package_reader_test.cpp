@@ -1,0 +1,163 @@
+// The checks a reader makes: every way a package can be damaged is caught and named.
+#include <cryptopp/filters.h>
+#include <cryptopp/gzip.h>
+#include <gtest/gtest.h>
+
+#include "wrapper/package/package_test_util.h"
+
+namespace rigwright {
+namespace {
+
+using namespace rigwright::testing;
+
+PackageError ErrorOf(const Bytes& package, const PackageReadLimits& limits = {}) {
+  return ReadSignedPackage(package, BuiltInPublicKey(), limits).error;
+}
+
+Bytes Gzip(const Bytes& content) {
+  Bytes out;
+  CryptoPP::Gzip gzip(new CryptoPP::VectorSink(out));
+  gzip.Put(content.data(), content.size());
+  gzip.MessageEnd();
+  return out;
+}
+
+Bytes Record(std::string_view name, std::string_view data) {
+  Bytes record;
+  AppendUint32(record, static_cast<std::uint32_t>(9 + name.size() + data.size()));
+  AppendUint32(record, static_cast<std::uint32_t>(name.size()));
+  record.insert(record.end(), name.begin(), name.end());
+  record.push_back(0);
+  record.insert(record.end(), data.begin(), data.end());
+  return record;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// A correctly signed package around content the writer would never produce.
+PackageError ErrorOfContent(const Bytes& content) { return ErrorOf(Sign(Gzip(content))); }
+
+class PackageTamperTest : public ::testing::Test {
+ protected:
+  const Bytes package_ = MakePackage({{"Base.stl", ToBytes("solid-ish bytes")},
+                                      {"config.json", ToBytes("{\"MachineDefinition\":{}}")}});
+};
+
+TEST_F(PackageTamperTest, IntactPackageReadsBack) {
+  const PackageReadResult result = ReadSignedPackage(package_, BuiltInPublicKey());
+  ASSERT_TRUE(result.ok()) << result.detail;
+  ASSERT_EQ(result.records.size(), 2u);
+  EXPECT_EQ(result.records[0].name, "Base.stl");
+  EXPECT_EQ(ToText(result.records[1].data), "{\"MachineDefinition\":{}}");
+}
+
+TEST_F(PackageTamperTest, FlippingAnyByteOfSignatureOrPayloadBreaksTheSignature) {
+  for (std::size_t at = SignedPackage::kHeaderBytes; at < package_.size(); ++at) {
+    Bytes damaged = package_;
+    damaged[at] ^= 0x01;
+    ASSERT_EQ(ErrorOf(damaged), PackageError::kBadSignature) << "byte " << at;
+  }
+}
+
+TEST_F(PackageTamperTest, ChangedHeaderFieldsAreEachNamed) {
+  Bytes reserved = package_;
+  reserved[3] = 1;
+  EXPECT_EQ(ErrorOf(reserved), PackageError::kReservedNotZero);
+
+  Bytes signatureLength = package_;
+  WriteUint32(&signatureLength[4], ReadUint32(&package_[4]) - 1);
+  EXPECT_EQ(ErrorOf(signatureLength), PackageError::kSignatureLengthMismatch);
+
+  Bytes payloadLength = package_;
+  WriteUint32(&payloadLength[8], ReadUint32(&package_[8]) + 1);
+  EXPECT_EQ(ErrorOf(payloadLength), PackageError::kLengthMismatch);
+}
+
+TEST_F(PackageTamperTest, TruncatedOrExtendedFilesAreRefused) {
+  EXPECT_EQ(ErrorOf(Bytes(package_.begin(), package_.end() - 1)), PackageError::kLengthMismatch);
+  Bytes longer = package_;
+  longer.push_back(0);
+  EXPECT_EQ(ErrorOf(longer), PackageError::kLengthMismatch);
+  EXPECT_EQ(ErrorOf(Bytes(package_.begin(), package_.begin() + 11)), PackageError::kTooShort);
+  EXPECT_EQ(ErrorOf({}), PackageError::kTooShort);
+}
+
+TEST(PackageContentTest, PayloadMustBeExactlyOneWholeGzipMember) {
+  const Bytes content = Record("a", "x");
+  EXPECT_EQ(ErrorOf(Sign(content)), PackageError::kNotGzip);
+  const Bytes member = Gzip(content);
+  EXPECT_EQ(ErrorOf(Sign(Concat({member, member}))), PackageError::kDataAfterGzipMember);
+  EXPECT_EQ(ErrorOf(Sign(Concat({member, {0}}))), PackageError::kDataAfterGzipMember);
+  EXPECT_EQ(ErrorOf(Sign(Bytes(member.begin(), member.end() - 3))),
+            PackageError::kCorruptCompressedData);
+  Bytes badCrc = member;
+  badCrc[badCrc.size() - 6] ^= 0xFF;
+  EXPECT_EQ(ErrorOf(Sign(badCrc)), PackageError::kCorruptCompressedData);
+}
+
+TEST(PackageContentTest, RecordsMustExactlyFillTheContent) {
+  EXPECT_EQ(ErrorOfContent(Concat({Record("a", "x"), {1, 0, 0}})), PackageError::kTruncatedRecord);
+  Bytes tooLong = Record("a", "xyz");
+  WriteUint32(&tooLong[0], 100);
+  EXPECT_EQ(ErrorOfContent(tooLong), PackageError::kTruncatedRecord);
+  Bytes tooShort = Record("abc", "");
+  WriteUint32(&tooShort[0], 9 + 2);
+  EXPECT_EQ(ErrorOfContent(tooShort), PackageError::kBadRecordLength);
+  Bytes noNul = Record("abc", "data");
+  noNul[8 + 3] = 'X';
+  EXPECT_EQ(ErrorOfContent(noNul), PackageError::kNameNotTerminated);
+}
+
+TEST(PackageContentTest, NamesMustStrictlyAscendByBytes) {
+  EXPECT_EQ(ErrorOfContent(Concat({Record("config.json", ""), Record("Base.stl", "")})),
+            PackageError::kNamesNotAscending);
+  EXPECT_EQ(ErrorOfContent(Concat({Record("a", "1"), Record("a", "2")})),
+            PackageError::kNamesNotAscending);
+  EXPECT_EQ(ErrorOfContent(Concat({Record("ab", ""), Record("a", "")})),
+            PackageError::kNamesNotAscending);
+  EXPECT_EQ(ErrorOfContent(Concat({Record("a", ""), Record("ab", "")})), PackageError::kNone);
+}
+
+TEST(PackageContentTest, DecompressedSizeIsCapped) {
+  const Bytes package = MakePackage({{"zeros.bin", Bytes(1 << 20, 0)}});
+  EXPECT_EQ(ErrorOf(package, {.maxContentBytes = 1 << 16}), PackageError::kContentTooLarge);
+  EXPECT_EQ(ErrorOf(package, {.maxContentBytes = 2 << 20}), PackageError::kNone);
+}
+
+TEST(PackageContentTest, EveryErrorHasItsOwnName) {
+  std::set<std::string_view> names;
+  for (int e = 0; e <= static_cast<int>(PackageError::kNamesNotAscending); ++e) {
+    names.insert(PackageErrorName(static_cast<PackageError>(e)));
+  }
+  EXPECT_EQ(names.size(), static_cast<std::size_t>(PackageError::kNamesNotAscending) + 1);
+}
+
+TEST(RelativePathTest, UnsafeNamesAreRecognised) {
+  for (const char* name : {"", "/etc/passwd", "\\share\\x", "C:\\x.stl", "c:x", "..", "../x",
+                           "a/../../x", "a\\..\\x", "a/.."}) {
+    EXPECT_TRUE(UnsafeRelativePathReason(name, true)) << name;
+  }
+  EXPECT_TRUE(UnsafeRelativePathReason("models\\a.stl", false));
+  EXPECT_TRUE(UnsafeRelativePathReason(std::string_view("a\0b", 3), true));
+  for (const char* name : {"a.stl", "models/a.stl", "..a/b..", "./a", "x..y"}) {
+    EXPECT_FALSE(UnsafeRelativePathReason(name, false)) << name;
+  }
+  EXPECT_FALSE(UnsafeRelativePathReason("models\\a.stl", true));
+}
+
+TEST(PublicKeyPemTest, RejectsTextThatIsNotAPublicKey) {
+  CryptoPP::RSAFunction key;
+  std::string error;
+  EXPECT_FALSE(LoadPublicKeyPem("hello", key, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(LoadPublicKeyPem("-----BEGIN PUBLIC KEY-----\nAAAA\n-----END PUBLIC KEY-----\n",
+                                key, &error));
+  EXPECT_NE(error.find("not an RSA public key"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace rigwright
