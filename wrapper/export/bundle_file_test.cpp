@@ -1,0 +1,101 @@
+#include "wrapper/export/bundle_file.h"
+
+#include <gtest/gtest.h>
+
+#include "wrapper/export/export_test_util.h"
+
+namespace rigwright {
+namespace {
+
+using namespace rigwright::testing;
+
+TEST(BundleTargetPathTest, OnlyTheExactExtensionKeepsTheChosenName) {
+  EXPECT_EQ(BundleTargetPath("E:\\out\\Mill5.OrvaneSimBundle", "Mill5"),
+            "E:\\out\\Mill5.OrvaneSimBundle");
+  EXPECT_EQ(BundleTargetPath("/out/custom name.OrvaneSimBundle", "Mill5"),
+            "/out/custom name.OrvaneSimBundle");
+  EXPECT_EQ(BundleTargetPath("E:\\out\\anything.zip", "Mill5"), "E:\\out\\Mill5.OrvaneSimBundle");
+  EXPECT_EQ(BundleTargetPath("/out/Mill5.orvanesimbundle", "Mill5"), "/out/Mill5.OrvaneSimBundle");
+  EXPECT_EQ(BundleTargetPath("/out.d/noextension", "Mill5"), "/out.d/Mill5.OrvaneSimBundle");
+  EXPECT_EQ(BundleTargetPath("relative.zip", "Mill5"), "Mill5.OrvaneSimBundle");
+}
+
+class BundleFileTest : public MachineFolderTest {
+ protected:
+  void SetUp() override {
+    dir_.Write("Mill5/base.stl", "base");
+    machine_ = WriteMachine(R"({"Base":{"Path":"base.stl"}})", "{}", "Mill5");
+  }
+  std::string Output(const std::string& name) const { return dir_.text() + "out/" + name; }
+
+  std::string machine_;
+};
+
+TEST_F(BundleFileTest, BundleNestsBothSignedPackagesInOrder) {
+  ExportReport report;
+  ASSERT_TRUE(ExportMachineBundle(machine_, Output("Mill5.OrvaneSimBundle"), "Don't change", "",
+                                  &report))
+      << report.error;
+  const auto records = Records(ReadBytes(Output("Mill5.OrvaneSimBundle")));
+  EXPECT_EQ(Names(records), (std::vector<std::string>{"Mill5.OrvaneSim", "Mill5.OrvaneSimCfg"}));
+  EXPECT_EQ(Names(Records(records.at("Mill5.OrvaneSim"))),
+            (std::vector<std::string>{"base.stl", "config.json"}));
+  EXPECT_EQ(Names(Records(records.at("Mill5.OrvaneSimCfg"))),
+            (std::vector<std::string>{"config.json"}));
+}
+
+TEST_F(BundleFileTest, PostRecordFallsByItsNameAndKeepsItsBytes) {
+  const std::string upper = dir_.Write("posts/B2.pst", std::string("G0 X0\0\xFF", 7)).string();
+  const std::string lower = dir_.Write("posts/a2.pst", "").string();
+  ASSERT_TRUE(ExportMachineBundle(machine_, Output("b.OrvaneSimBundle"), "", upper));
+  const auto withUpper = Records(ReadBytes(Output("b.OrvaneSimBundle")));
+  EXPECT_EQ(Names(withUpper),
+            (std::vector<std::string>{"B2.pst", "Mill5.OrvaneSim", "Mill5.OrvaneSimCfg"}));
+  EXPECT_EQ(withUpper.at("B2.pst"), ReadBytes(upper));
+
+  ASSERT_TRUE(ExportMachineBundle(machine_, Output("a.OrvaneSimBundle"), "", lower));
+  EXPECT_EQ(Names(Records(ReadBytes(Output("a.OrvaneSimBundle")))),
+            (std::vector<std::string>{"Mill5.OrvaneSim", "Mill5.OrvaneSimCfg", "a2.pst"}));
+}
+
+TEST_F(BundleFileTest, OtherExtensionsLandUnderTheMachinesNameInANewFolder) {
+  ASSERT_TRUE(ExportMachineBundle(machine_, dir_.text() + "new/deeper/anything.zip", "", ""));
+  EXPECT_EQ(dir_.Names("new/deeper"), (std::vector<std::string>{"Mill5.OrvaneSimBundle"}));
+}
+
+TEST_F(BundleFileTest, ExistingBundleIsReplacedOnlyBySuccess) {
+  const std::string output = Output("Mill5.OrvaneSimBundle");
+  dir_.Write("out/Mill5.OrvaneSimBundle", "an older bundle");
+  ASSERT_TRUE(ExportMachineBundle(machine_, output, "", ""));
+  const Bytes good = ReadBytes(output);
+  EXPECT_EQ(Names(Records(good)).size(), 2u);
+
+  std::filesystem::remove(dir_.path() / "Mill5" / "config.json");
+  ExportReport report;
+  EXPECT_FALSE(ExportMachineBundle(machine_, output, "", "", &report));
+  EXPECT_EQ(ReadBytes(output), good);
+  EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill5.OrvaneSimBundle"}));
+}
+
+TEST_F(BundleFileTest, UnwritableTargetIsReportedAndLeavesNothingBehind) {
+  std::filesystem::create_directories(dir_.path() / "out" / "Mill5.OrvaneSimBundle" / "taken");
+  ExportReport report;
+  EXPECT_FALSE(ExportMachineBundle(machine_, Output("Mill5.OrvaneSimBundle"), "", "", &report));
+  EXPECT_NE(report.error.find("Mill5.OrvaneSimBundle"), std::string::npos) << report.error;
+  EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill5.OrvaneSimBundle"}));
+}
+
+TEST_F(BundleFileTest, NonAsciiNamesTravelAsUtf8) {
+  const std::string stem = "Fr\xC3\xA4smaschine \xE6\x9C\xBA";
+  dir_.Write("Ma\xC3\x9F/" + stem + "/config.json", "{}");
+  const std::string machine =
+      dir_.Write("Ma\xC3\x9F/" + stem + ".mcfg", R"({"MachineDefinition":{}})").string();
+  ExportReport report;
+  ASSERT_TRUE(ExportMachineBundle(machine, dir_.text() + "\xC3\xBC/x.zip", "", "", &report))
+      << report.error;
+  const auto records = Records(ReadBytes(dir_.path() / "\xC3\xBC" / (stem + ".OrvaneSimBundle")));
+  EXPECT_EQ(Names(records), (std::vector<std::string>{stem + ".OrvaneSim", stem + ".OrvaneSimCfg"}));
+}
+
+}  // namespace
+}  // namespace rigwright

@@ -1,0 +1,164 @@
+#include "wrapper/export/machine_export.h"
+
+#include <exception>
+#include <filesystem>
+
+#include "common/path_text.h"
+#include "wrapper/export/export_steps.h"
+#include "wrapper/machine/file_bytes.h"
+#include "wrapper/machine/machine_document.h"
+#include "wrapper/package/package_reader.h"
+#include "wrapper/package/package_writer.h"
+
+namespace rigwright {
+namespace {
+
+using Stage = ExportProgress::Stage;
+
+struct MachineFileParts {
+  std::string directory;   // with its trailing separator; empty for a bare file name
+  std::string stem;
+  std::string dataFolder;  // directory + stem + '/'
+};
+
+MachineFileParts PartsOf(const std::string& machineFile) {
+  MachineFileParts parts{std::string(DirectoryPrefixOf(machineFile)),
+                         std::string(StemOf(machineFile)), {}};
+  parts.dataFolder = parts.directory + parts.stem + "/";
+  return parts;
+}
+
+// The merged, settled document as the text of the packages' "config.json".
+bool PrepareDocument(const std::string& machineFile, const MachineFileParts& parts,
+                     const std::string& orientation, Json::Value& root, ExportReport* report) {
+  std::string error;
+  if (!ReadJsonDocument(PathFromUtf8(machineFile), root, &error)) return Fail(report, error);
+  if (!ChooseDefinition(root, &error)) return Fail(report, machineFile + ": " + error);
+  const std::string configPath = parts.dataFolder + "config.json";
+  if (!FileCanBeOpened(PathFromUtf8(configPath))) {
+    return Fail(report, configPath + ": cannot be opened; the machine data folder of " +
+                            machineFile + " must hold its user configuration");
+  }
+  if (!MergeUserConfiguration(root, PathFromUtf8(configPath), &error)) return Fail(report, error);
+  const char* key = root.isMember("MachineDefinitionLocked") ? "MachineDefinitionLocked"
+                                                              : "MachineDefinition";
+  Json::Value& definition = root[key];
+  const std::string misTyped = FindMisTypedMember(definition, key);
+  if (!misTyped.empty()) return Fail(report, machineFile + ": " + misTyped);
+  if (!SettleHeader(definition, orientation, &error)) return Fail(report, machineFile + ": " + error);
+  return true;
+}
+
+// Reads the model named by `path` into `files`, from the machine data folder or else from the
+// machine file's folder. A model found in neither is left out; one that is found but cannot be
+// read whole fails the export rather than packing a damaged record.
+bool GatherModel(const std::string& path, const MachineFileParts& parts, FileMap& files,
+                 ExportReport* report) {
+  if (files.count(path)) return true;
+  if (auto reason = UnsafeRelativePathReason(path, /*allowBackslash=*/true)) {
+    if (report) report->warnings.push_back("model path \"" + path + "\" is not packed: " + *reason);
+    return true;
+  }
+  for (const std::string& candidate : {parts.dataFolder + path, parts.directory + path}) {
+    const std::filesystem::path file = PathFromUtf8(candidate);
+    if (!FileCanBeOpened(file)) continue;
+    Bytes bytes;
+    const int result = ReadFileBytes(file, bytes);
+    if (result != kFileRead && result != kFileEmpty) {
+      return Fail(report, candidate + ": " + ReadFileResultText(result));
+    }
+    files[path] = std::move(bytes);
+    return true;
+  }
+  if (report) report->missingModels.push_back(path);
+  return true;
+}
+
+bool PackAndSign(const FileMap& files, const std::string& name, PackageSigner& signer,
+                 Bytes& package, ExportReport* report) {
+  const Bytes payload = PackFiles(files, [&](std::uint64_t done, std::uint64_t total) {
+    ReportProgress(report, Stage::kPacking, name, done, total);
+  });
+  if (payload.empty()) {
+    return Fail(report, name + ": the package would reach 4 GiB, which the format cannot hold");
+  }
+  package = signer.Sign(payload);
+  return true;
+}
+
+bool BuildPackages(const std::string& machineFile, const std::string& orientation,
+                   MachinePackages& packages, ExportReport* report) {
+  const MachineFileParts parts = PartsOf(machineFile);
+  Json::Value root;
+  if (!PrepareDocument(machineFile, parts, orientation, root, report)) return false;
+  const std::string text = WriteDocument(root);
+  const char* key = root.isMember("MachineDefinitionLocked") ? "MachineDefinitionLocked"
+                                                              : "MachineDefinition";
+  const std::vector<std::string> paths = CollectModelPaths(root[key]);
+
+  FileMap files;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    ReportProgress(report, Stage::kReading, paths[i], i, paths.size());
+    if (!GatherModel(paths[i], parts, files, report)) return false;
+  }
+  files["config.json"] = Bytes(text.begin(), text.end());
+  const FileMap cfgFiles = {{"config.json", files["config.json"]}};
+
+  std::string error;
+  const std::unique_ptr<PackageSigner> signer = PackageSigner::Create(&error);
+  if (!signer) return Fail(report, error);
+  return PackAndSign(files, parts.stem + ".OrvaneSim", *signer, packages.machinePackage, report) &&
+         PackAndSign(cfgFiles, parts.stem + ".OrvaneSimCfg", *signer,
+                     packages.configurationPackage, report);
+}
+
+}  // namespace
+
+MachinePackages BuildMachinePackages(const std::string& machineFile, const std::string& orientation,
+                                     ExportReport* report) {
+  MachinePackages packages;
+  try {
+    packages.ok = BuildPackages(machineFile, orientation, packages, report);
+  } catch (const std::exception& e) {
+    // Nothing below is expected to throw; if a library still does, the export fails cleanly.
+    packages.ok = Fail(report, machineFile + ": " + e.what());
+  }
+  if (!packages.ok) packages = MachinePackages{};
+  return packages;
+}
+
+bool InstallMachine(const std::string& machineFile, const std::string& targetFolder,
+                    const std::string& orientation, const std::string& externalPost,
+                    ExportReport* report) {
+  const MachinePackages packages = BuildMachinePackages(machineFile, orientation, report);
+  if (!packages.ok) return false;
+  const std::string stem(StemOf(machineFile));
+  const std::string folder = WithTrailingSeparator(targetFolder) + stem + "/";
+  const std::string simName = stem + ".OrvaneSim";
+  const std::string cfgName = simName + "Cfg";
+
+  std::optional<NamedFile> post;
+  if (!ReadExternalPost(externalPost, {simName, cfgName}, post, report)) return false;
+  if (!CreateParentDirectories(folder + simName)) {
+    return Fail(report, folder + ": the folder cannot be created");
+  }
+  std::vector<std::pair<std::string, const Bytes*>> files = {
+      {folder + simName, &packages.machinePackage},
+      {folder + cfgName, &packages.configurationPackage}};
+  if (post) files.push_back({folder + post->name, &post->bytes});
+  return WriteFilesTogether(files, report);
+}
+
+bool CreateParentDirectories(const std::string& filePath) {
+  const std::string_view folder = DirectoryPrefixOf(filePath);
+  if (folder.empty()) return true;
+  try {
+    std::error_code error;
+    std::filesystem::create_directories(PathFromUtf8(folder), error);
+    return !error && std::filesystem::is_directory(PathFromUtf8(folder));
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace rigwright

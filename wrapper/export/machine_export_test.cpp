@@ -1,0 +1,229 @@
+#include "wrapper/export/machine_export.h"
+
+#include <gtest/gtest.h>
+
+#include "wrapper/export/export_test_util.h"
+
+namespace rigwright {
+namespace {
+
+using namespace rigwright::testing;
+
+class MachineExportTest : public MachineFolderTest {};
+
+TEST_F(MachineExportTest, PackagesHoldTheMergedDocumentAndTheModels) {
+  dir_.Write("Mill/base.stl", "base in data folder");
+  dir_.Write("base.stl", "base beside the machine file");
+  dir_.Write("spindle.stl", "spindle beside the machine file");
+  dir_.Write("Mill/table-v2.stl", "table from the user configuration");
+  const std::string machine = WriteMachine(
+      R"({"Header":{"GUID":"m-1"},"Parts":[
+          {"GUID":"base","Geometry":{"Path":"base.stl"}},
+          {"GUID":"spindle","Geometry":{"Path":"spindle.stl"}},
+          {"GUID":"table","Geometry":{"Path":"table.stl"}}]})",
+      R"({"UserConfiguration":{"Models":[{"GUID":"table","Geometry":{"Path":"table-v2.stl"}}]}})");
+
+  ExportReport report;
+  const MachinePackages packages = BuildMachinePackages(machine, "Don't change", &report);
+  ASSERT_TRUE(packages.ok) << report.error;
+  const auto records = Records(packages.machinePackage);
+  EXPECT_EQ(Names(records), (std::vector<std::string>{"base.stl", "config.json", "spindle.stl",
+                                                      "table-v2.stl"}));
+  EXPECT_EQ(Text(records.at("base.stl")), "base in data folder") << "data folder comes first";
+  EXPECT_EQ(Text(records.at("spindle.stl")), "spindle beside the machine file");
+
+  const Json::Value document = ParseJson(records.at("config.json"));
+  EXPECT_EQ(document["MachineDefinition"]["Parts"][2]["Geometry"]["Path"].asString(), "table-v2.stl");
+  const auto cfgRecords = Records(packages.configurationPackage);
+  EXPECT_EQ(Names(cfgRecords), (std::vector<std::string>{"config.json"}));
+  EXPECT_EQ(cfgRecords.at("config.json"), records.at("config.json"));
+  EXPECT_TRUE(report.missingModels.empty());
+}
+
+TEST_F(MachineExportTest, MachineWithoutModelsHoldsOnlyItsDocument) {
+  ExportReport report;
+  const MachinePackages packages = BuildMachinePackages(WriteMachine("{}"), "Lathe", &report);
+  ASSERT_TRUE(packages.ok) << report.error;
+  const auto records = Records(packages.machinePackage);
+  EXPECT_EQ(Names(records), (std::vector<std::string>{"config.json"}));
+  const Json::Value header = ParseJson(records.at("config.json"))["MachineDefinition"]["Header"];
+  EXPECT_TRUE(header.isMember("GUID"));
+  EXPECT_EQ(header["Orientation"].asString(), "Lathe");
+}
+
+TEST_F(MachineExportTest, MissingAndEmptyModelsAreHandledAsDesigned) {
+  dir_.Write("Mill/empty.stl", "");
+  ExportReport report;
+  const MachinePackages packages = BuildMachinePackages(
+      WriteMachine(R"({"A":{"Path":"empty.stl"},"B":{"Path":"nowhere.stl"}})"), "", &report);
+  ASSERT_TRUE(packages.ok) << report.error;
+  const auto records = Records(packages.machinePackage);
+  EXPECT_EQ(Names(records), (std::vector<std::string>{"config.json", "empty.stl"}));
+  EXPECT_TRUE(records.at("empty.stl").empty());
+  EXPECT_EQ(report.missingModels, (std::vector<std::string>{"nowhere.stl"}));
+}
+
+TEST_F(MachineExportTest, PathsThatLeaveTheMachineFoldersAreNotPacked) {
+  dir_.Write("secret.txt", "outside the machine folders");
+  dir_.Write("Mill/ok.stl", "fine");
+  const std::string machine = dir_.Write("inner/Mill.mcfg", R"({"MachineDefinition":{"P":[
+      {"Path":"../secret.txt"},{"Path":""},{"Path":")" + dir_.path().string() +
+      R"(/secret.txt"},{"Path":"ok.stl"}]}})").string();
+  dir_.Write("inner/Mill/config.json", "{}");
+  dir_.Write("inner/Mill/ok.stl", "fine");
+
+  ExportReport report;
+  const MachinePackages packages = BuildMachinePackages(machine, "", &report);
+  ASSERT_TRUE(packages.ok) << report.error;
+  EXPECT_EQ(Names(Records(packages.machinePackage)),
+            (std::vector<std::string>{"config.json", "ok.stl"}));
+  ASSERT_EQ(report.warnings.size(), 3u);
+  EXPECT_NE(report.warnings[0].find("\"../secret.txt\""), std::string::npos) << report.warnings[0];
+}
+
+TEST_F(MachineExportTest, MachineDataFolderWithoutConfigurationFails) {
+  const std::string machine = WriteMachine("{}");
+  std::filesystem::remove(dir_.path() / "Mill" / "config.json");
+  ExportReport report;
+  const MachinePackages packages = BuildMachinePackages(machine, "", &report);
+  EXPECT_FALSE(packages.ok);
+  EXPECT_TRUE(packages.machinePackage.empty());
+  EXPECT_NE(report.error.find("Mill/config.json: cannot be opened"), std::string::npos)
+      << report.error;
+}
+
+TEST_F(MachineExportTest, DocumentsOfTheWrongShapeFailWithAReason) {
+  const std::pair<std::string, const char*> machines[] = {
+      {"[]", "not a JSON object"},
+      {R"({"MachineDefinition":{"Header":"x"}})", "\"Header\" is a value"},
+      {R"({"MachineDefinition":{"P":{"GUID":{"a":1}}}})", "MachineDefinition/P/GUID is an object"},
+      {R"({"MachineDefinition":{"P":[{"Path":["a"]}]}})", "MachineDefinition/P/0/Path is an array"},
+      {R"({"MachineDefinition":7})", "definition is a value"},
+      {R"({"Other":{}})", "no \"MachineDefinition\""},
+  };
+  dir_.Write("Mill/config.json", "{}");
+  for (const auto& [text, expected] : machines) {
+    const std::string machine = dir_.Write("Mill.mcfg", text).string();
+    ExportReport report;
+    EXPECT_FALSE(BuildMachinePackages(machine, "", &report).ok) << text;
+    EXPECT_NE(report.error.find(expected), std::string::npos) << text << " gave: " << report.error;
+  }
+  const std::string machine = WriteMachine(R"({"G":{"GUID":"g"}})",
+                                           R"({"UserConfiguration":{"Models":[{"GUID":"g","Geometry":{"Path":{}}}]}})");
+  ExportReport report;
+  EXPECT_FALSE(BuildMachinePackages(machine, "", &report).ok);
+  EXPECT_NE(report.error.find("Geometry/Path is an object"), std::string::npos) << report.error;
+}
+
+TEST_F(MachineExportTest, ProgressNamesEachModelAndEndsWithTheWholeContent) {
+  dir_.Write("Mill/a.stl", "a");
+  dir_.Write("Mill/b.stl", "b");
+  std::vector<std::string> read;
+  bool packedAll = false;
+  ExportReport report;
+  report.progress = [&](const ExportProgress& p) {
+    if (p.stage == ExportProgress::Stage::kReading) read.push_back(p.item);
+    if (p.stage == ExportProgress::Stage::kPacking && p.item == "Mill.OrvaneSim")
+      packedAll = p.done == p.total;
+  };
+  ASSERT_TRUE(BuildMachinePackages(WriteMachine(R"({"A":{"Path":"a.stl"},"B":{"Path":"b.stl"}})"),
+                                   "", &report).ok);
+  EXPECT_EQ(read, (std::vector<std::string>{"a.stl", "b.stl"}));
+  EXPECT_TRUE(packedAll);
+}
+
+class InstallMachineTest : public MachineFolderTest {
+ protected:
+  std::string Target() const { return (dir_.path() / "MachineCfg").string() + "/"; }
+  std::filesystem::path Installed(const std::string& name) const {
+    return dir_.path() / "MachineCfg" / "Mill" / name;
+  }
+};
+
+TEST_F(InstallMachineTest, WritesBothPackagesIntoTheMachinesOwnFolder) {
+  const std::string machine = WriteMachine(R"({"Header":{"GUID":"m"}})");
+  ExportReport report;
+  ASSERT_TRUE(InstallMachine(machine, Target(), "Don't change", "", &report)) << report.error;
+  EXPECT_EQ(dir_.Names("MachineCfg/Mill"),
+            (std::vector<std::string>{"Mill.OrvaneSim", "Mill.OrvaneSimCfg"}));
+  EXPECT_EQ(Names(Records(ReadBytes(Installed("Mill.OrvaneSimCfg")))),
+            (std::vector<std::string>{"config.json"}));
+}
+
+TEST_F(InstallMachineTest, InstallingAgainReplacesPackagesAndPostButKeepsOtherFiles) {
+  const std::string post = dir_.Write("posts/Fanuc.pst", "post v1").string();
+  const std::string machine = WriteMachine(R"({"Header":{"GUID":"m","Orientation":"Vertical"}})");
+  ASSERT_TRUE(InstallMachine(machine, Target(), "Don't change", post));
+  dir_.Write("MachineCfg/Mill/Other.pst", "an earlier post");
+
+  dir_.Write("posts/Fanuc.pst", "post v2");
+  ExportReport report;
+  ASSERT_TRUE(InstallMachine(machine, Target(), "Horizontal", post, &report)) << report.error;
+  EXPECT_EQ(Text(ReadBytes(Installed("Fanuc.pst"))), "post v2");
+  EXPECT_EQ(Text(ReadBytes(Installed("Other.pst"))), "an earlier post");
+  const Json::Value document =
+      ParseJson(Records(ReadBytes(Installed("Mill.OrvaneSim"))).at("config.json"));
+  EXPECT_EQ(document["MachineDefinition"]["Header"]["Orientation"].asString(), "Horizontal");
+  EXPECT_EQ(dir_.Names("MachineCfg/Mill"),
+            (std::vector<std::string>{"Fanuc.pst", "Mill.OrvaneSim", "Mill.OrvaneSimCfg",
+                                      "Other.pst"}));
+}
+
+TEST_F(InstallMachineTest, PostThatCannotBeOpenedIsLeftOut) {
+  const std::string machine = WriteMachine("{}");
+  ASSERT_TRUE(InstallMachine(machine, Target(), "", (dir_.path() / "none.pst").string()));
+  EXPECT_EQ(dir_.Names("MachineCfg/Mill").size(), 2u);
+}
+
+TEST_F(InstallMachineTest, TargetFolderWithoutTrailingSeparatorStillGetsTheMachineFolder) {
+  ASSERT_TRUE(InstallMachine(WriteMachine("{}"), (dir_.path() / "MachineCfg").string(), "", ""));
+  EXPECT_TRUE(std::filesystem::is_regular_file(Installed("Mill.OrvaneSim")));
+}
+
+TEST_F(InstallMachineTest, FailedInstallChangesNothingAndSaysWhy) {
+  const std::string machine = WriteMachine("{}");
+  ASSERT_TRUE(InstallMachine(machine, Target(), "", ""));
+  const Bytes before = ReadBytes(Installed("Mill.OrvaneSim"));
+
+  std::filesystem::remove(dir_.path() / "Mill" / "config.json");
+  ExportReport report;
+  EXPECT_FALSE(InstallMachine(machine, Target(), "Lathe", "", &report));
+  EXPECT_FALSE(report.error.empty());
+  EXPECT_EQ(ReadBytes(Installed("Mill.OrvaneSim")), before);
+
+  dir_.Write("blocker", "a file where the target folder should be");
+  EXPECT_FALSE(InstallMachine(WriteMachine("{}"), (dir_.path() / "blocker").string() + "/", "", "",
+                              &report));
+  EXPECT_NE(report.error.find("cannot be created"), std::string::npos) << report.error;
+}
+
+TEST_F(InstallMachineTest, UnwritableTargetIsAFailureAndLeavesNoTemporaryFile) {
+  const std::string machine = WriteMachine("{}");
+  std::filesystem::create_directories(Installed("Mill.OrvaneSimCfg") / "occupied");
+  ExportReport report;
+  EXPECT_FALSE(InstallMachine(machine, Target(), "", "", &report));
+  EXPECT_NE(report.error.find("Mill.OrvaneSimCfg"), std::string::npos) << report.error;
+  for (const std::string& name : dir_.Names("MachineCfg/Mill")) {
+    EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
+  }
+}
+
+TEST_F(InstallMachineTest, PostNamedLikeAPackageIsRefused) {
+  const std::string post = dir_.Write("posts/Mill.OrvaneSim", "not a package").string();
+  ExportReport report;
+  EXPECT_FALSE(InstallMachine(WriteMachine("{}"), Target(), "", post, &report));
+  EXPECT_NE(report.error.find("is taken"), std::string::npos) << report.error;
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "MachineCfg"));
+}
+
+TEST(CreateParentDirectoriesTest, CreatesEveryMissingLevelAndReportsFailure) {
+  TestFolder dir;
+  EXPECT_TRUE(CreateParentDirectories(dir.text() + "a/b\\c/file.bin"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "a" / "b\\c"));
+  EXPECT_TRUE(CreateParentDirectories("bare-name.bin"));
+  dir.Write("file", "x");
+  EXPECT_FALSE(CreateParentDirectories(dir.text() + "file/sub/x.bin"));
+}
+
+}  // namespace
+}  // namespace rigwright

@@ -1,0 +1,188 @@
+#include "wrapper/machine/machine_document.h"
+
+#include <algorithm>
+
+#include "common/path_text.h"
+#include "wrapper/machine/file_bytes.h"
+
+namespace rigwright {
+namespace {
+
+void SetError(std::string* error, std::string text) {
+  if (error) *error = std::move(text);
+}
+
+bool IsContainer(const Json::Value& value) { return value.isObject() || value.isArray(); }
+
+const char* TypeName(const Json::Value& value) {
+  return value.isObject() ? "an object" : value.isArray() ? "an array" : "a value";
+}
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+bool GuidMatches(const Json::Value& value, const std::string& guid) {
+  return value.isObject() && value.isMember("GUID") && !IsContainer(value["GUID"]) &&
+         value["GUID"].asString() == guid;
+}
+
+// Applies one "Models" entry. False only for an entry of the wrong shape.
+bool MergeEntry(Json::Value& definition, const Json::Value& entry, const std::string& place,
+                std::string* error) {
+  if (entry.isNull()) return true;
+  if (!entry.isObject()) {
+    SetError(error, place + " is " + TypeName(entry) + ", not an object");
+    return false;
+  }
+  const Json::Value& guidValue = entry["GUID"];
+  if (IsContainer(guidValue)) {
+    SetError(error, place + "/GUID is " + TypeName(guidValue) + ", not a string");
+    return false;
+  }
+  const std::string guid = guidValue.isNull() ? std::string() : guidValue.asString();
+  if (guid.empty()) return true;
+  Json::Value* node = FindNodeByGuid(definition, guid);
+  if (!node) return true;
+  (*node)["Geometry"] = entry.isMember("Geometry") ? entry["Geometry"] : Json::Value();
+  return true;
+}
+
+void CollectPaths(const Json::Value& value, std::vector<std::string>& paths) {
+  if (value.isObject()) {
+    if (value.isMember("Path") && !IsContainer(value["Path"])) {
+      paths.push_back(value["Path"].asString());
+    }
+    for (const std::string& name : value.getMemberNames()) CollectPaths(value[name], paths);
+  } else if (value.isArray()) {
+    for (const Json::Value& element : value) CollectPaths(element, paths);
+  }
+}
+
+}  // namespace
+
+bool ReadJsonDocument(const std::filesystem::path& path, Json::Value& root, std::string* error) {
+  Bytes bytes;
+  const int result = ReadFileBytes(path, bytes);
+  if (result != kFileRead) {
+    SetError(error, Utf8FromPath(path) + ": " + ReadFileResultText(result));
+    return false;
+  }
+  const char* begin = reinterpret_cast<const char*>(bytes.data());
+  const char* end = std::find(begin, begin + bytes.size(), '\0');
+  Json::Reader reader;
+  if (!reader.parse(begin, end, root, /*collectComments=*/true)) {
+    SetError(error, Utf8FromPath(path) + ": not well-formed JSON: " +
+                        FirstLine(reader.getFormattedErrorMessages()));
+    return false;
+  }
+  return true;
+}
+
+Json::Value* ChooseDefinition(Json::Value& root, std::string* error) {
+  if (!root.isObject()) {
+    SetError(error, "the document is not a JSON object");
+    return nullptr;
+  }
+  const char* key = root.isMember("MachineDefinitionLocked") ? "MachineDefinitionLocked"
+                                                              : "MachineDefinition";
+  if (root[key].isNull()) {
+    SetError(error, "the document has no \"MachineDefinition\"");
+    return nullptr;
+  }
+  return &root[key];
+}
+
+bool MergeUserConfiguration(Json::Value& document, const std::filesystem::path& configPath,
+                            std::string* error) {
+  Json::Value* definition = ChooseDefinition(document, error);
+  if (!definition) return false;
+  Json::Value config;
+  if (!ReadJsonDocument(configPath, config, error)) return false;
+  const std::string file = Utf8FromPath(configPath) + ": ";
+  if (!config.isObject()) {
+    SetError(error, file + "the document is not a JSON object");
+    return false;
+  }
+  const Json::Value& user = config["UserConfiguration"];
+  if (!user.isNull() && !user.isObject()) {
+    SetError(error, file + "\"UserConfiguration\" is " + TypeName(user) + ", not an object");
+    return false;
+  }
+  const Json::Value& models = user["Models"];
+  if (!models.isArray()) return true;
+  std::string entryError;
+  for (Json::ArrayIndex i = 0; i < models.size(); ++i) {
+    const std::string place = "UserConfiguration/Models/" + std::to_string(i);
+    if (!MergeEntry(*definition, models[i], place, &entryError)) {
+      SetError(error, file + entryError);
+      return false;
+    }
+  }
+  return true;
+}
+
+Json::Value* FindNodeByGuid(Json::Value& value, const std::string& guid) {
+  if (GuidMatches(value, guid)) return &value;
+  if (value.isArray()) {
+    for (Json::Value& element : value) {
+      if (Json::Value* found = FindNodeByGuid(element, guid)) return found;
+    }
+  } else if (value.isObject()) {
+    for (const std::string& name : value.getMemberNames()) {
+      Json::Value& member = value[name];
+      if (!IsContainer(member)) continue;
+      if (Json::Value* found = FindNodeByGuid(member, guid)) return found;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<std::string> CollectModelPaths(const Json::Value& definition) {
+  std::vector<std::string> paths;
+  CollectPaths(definition, paths);
+  return paths;
+}
+
+std::string FindMisTypedMember(const Json::Value& value, const std::string& place) {
+  if (value.isObject()) {
+    for (const std::string& name : value.getMemberNames()) {
+      const Json::Value& member = value[name];
+      const std::string memberPlace = place + "/" + name;
+      if ((name == "GUID" || name == "Path") && IsContainer(member)) {
+        return memberPlace + " is " + TypeName(member) + ", not a string";
+      }
+      std::string found = FindMisTypedMember(member, memberPlace);
+      if (!found.empty()) return found;
+    }
+  } else if (value.isArray()) {
+    for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
+      std::string found = FindMisTypedMember(value[i], place + "/" + std::to_string(i));
+      if (!found.empty()) return found;
+    }
+  }
+  return {};
+}
+
+bool SettleHeader(Json::Value& definition, std::string_view orientation, std::string* error) {
+  if (!definition.isObject()) {
+    SetError(error, "the machine definition is " + std::string(TypeName(definition)) +
+                        ", not an object");
+    return false;
+  }
+  Json::Value& header = definition["Header"];
+  if (!header.isNull() && !header.isObject()) {
+    SetError(error, "\"Header\" is " + std::string(TypeName(header)) + ", not an object");
+    return false;
+  }
+  if (!header.isMember("GUID")) header["GUID"] = Json::Value();
+  if (orientation == "Vertical" || orientation == "Horizontal" || orientation == "Lathe") {
+    header["Orientation"] = std::string(orientation);
+  }
+  return true;
+}
+
+std::string WriteDocument(const Json::Value& root) {
+  Json::StyledWriter writer;
+  return writer.write(root);
+}
+
+}  // namespace rigwright

@@ -1,0 +1,170 @@
+#include "wrapper/machine/machine_document.h"
+
+#include <gtest/gtest.h>
+
+#include "common/testing/test_folder.h"
+
+namespace rigwright {
+namespace {
+
+using namespace std::string_literals;
+
+Json::Value Parse(const std::string& text) {
+  Json::Value root;
+  Json::Reader reader;
+  EXPECT_TRUE(reader.parse(text, root)) << text;
+  return root;
+}
+
+class MachineDocumentTest : public ::testing::Test {
+ protected:
+  // Merges `config` (the text of a user configuration file) into `document`.
+  bool Merge(Json::Value& document, const std::string& config, std::string* error = nullptr) {
+    return MergeUserConfiguration(document, dir_.Write("config.json", config), error);
+  }
+  TestFolder dir_;
+};
+
+TEST_F(MachineDocumentTest, ReadingStopsAtTheFirstNulAndKeepsComments) {
+  const auto file = dir_.Write("m.mcfg", "// shop floor 2\n{\"MachineDefinition\":{}}\0junk{"s);
+  Json::Value root;
+  std::string error;
+  ASSERT_TRUE(ReadJsonDocument(file, root, &error)) << error;
+  EXPECT_TRUE(root["MachineDefinition"].isObject());
+  EXPECT_NE(WriteDocument(root).find("// shop floor 2"), std::string::npos) << WriteDocument(root);
+}
+
+TEST_F(MachineDocumentTest, ReadingFailuresNameTheFile) {
+  Json::Value root;
+  std::string error;
+  EXPECT_FALSE(ReadJsonDocument(dir_.Write("bad.mcfg", "{\"a\": }"), root, &error));
+  EXPECT_NE(error.find("bad.mcfg: not well-formed JSON"), std::string::npos) << error;
+  EXPECT_FALSE(ReadJsonDocument(dir_.Write("empty.mcfg", ""), root, &error));
+  EXPECT_NE(error.find("empty.mcfg: is empty"), std::string::npos) << error;
+  EXPECT_FALSE(ReadJsonDocument(dir_.path() / "gone.mcfg", root, &error));
+  EXPECT_NE(error.find("gone.mcfg: cannot be opened"), std::string::npos) << error;
+}
+
+TEST_F(MachineDocumentTest, LockedDefinitionIsPreferred) {
+  Json::Value root = Parse(R"({"MachineDefinition":{"a":1},"MachineDefinitionLocked":{"b":2}})");
+  ASSERT_NE(ChooseDefinition(root), nullptr);
+  EXPECT_EQ((*ChooseDefinition(root))["b"].asInt(), 2);
+
+  std::string error;
+  Json::Value none = Parse(R"({"MachineDefinition":null})");
+  EXPECT_EQ(ChooseDefinition(none, &error), nullptr);
+  EXPECT_NE(error.find("no \"MachineDefinition\""), std::string::npos);
+  Json::Value array = Parse("[1]");
+  EXPECT_EQ(ChooseDefinition(array, &error), nullptr);
+  EXPECT_NE(error.find("not a JSON object"), std::string::npos);
+}
+
+TEST_F(MachineDocumentTest, SearchFindsAnObjectsOwnMatchBeforeItsMembersInKeyOrder) {
+  Json::Value root = Parse(R"({
+    "B": {"GUID": "g", "where": "B"},
+    "A": [{"x": {"GUID": "g", "where": "A0x"}}, {"GUID": "g", "where": "A1"}],
+    "C": {"GUID": "h", "inner": {"GUID": "g", "where": "C.inner"}}
+  })");
+  ASSERT_NE(FindNodeByGuid(root, "g"), nullptr);
+  EXPECT_EQ((*FindNodeByGuid(root, "g"))["where"].asString(), "A0x");
+  EXPECT_EQ(FindNodeByGuid(root, "G"), nullptr) << "comparison is case-sensitive";
+  root["GUID"] = "g";
+  EXPECT_EQ(FindNodeByGuid(root, "g"), &root);
+}
+
+TEST_F(MachineDocumentTest, MergeReplacesGeometryAndLaterEntriesWin) {
+  Json::Value document = Parse(R"({"MachineDefinition":{"Parts":[
+      {"GUID":"p1","Geometry":{"Path":"old.stl"}},
+      {"GUID":"p2","Geometry":{"Path":"keep.stl"}},
+      {"GUID":"p3","Geometry":{"Path":"drop.stl"}}]}})");
+  ASSERT_TRUE(Merge(document, R"({"UserConfiguration":{"Models":[
+      {"GUID":"p1","Geometry":{"Path":"first.stl"}},
+      {"GUID":"p1","Geometry":{"Path":"new.stl","Color":"0x102030"}},
+      {"GUID":"p3"},
+      {"GUID":"nobody","Geometry":1},
+      {"Geometry":2},
+      null]}})"));
+  const Json::Value& parts = document["MachineDefinition"]["Parts"];
+  EXPECT_EQ(parts[0]["Geometry"]["Path"].asString(), "new.stl");
+  EXPECT_EQ(parts[1]["Geometry"]["Path"].asString(), "keep.stl");
+  EXPECT_TRUE(parts[2]["Geometry"].isNull()) << "an entry without Geometry clears it";
+  EXPECT_EQ(CollectModelPaths(document["MachineDefinition"]),
+            (std::vector<std::string>{"new.stl", "keep.stl"}));
+}
+
+TEST_F(MachineDocumentTest, ConfigurationWithoutModelsMergesNothing) {
+  const Json::Value original = Parse(R"({"MachineDefinition":{"GUID":"x","Geometry":1}})");
+  for (const char* config : {"{}", R"({"UserConfiguration":{}})",
+                             R"({"UserConfiguration":{"Models":{"GUID":"x"}}})"}) {
+    Json::Value document = original;
+    EXPECT_TRUE(Merge(document, config)) << config;
+    EXPECT_EQ(document, original) << config;
+  }
+}
+
+TEST_F(MachineDocumentTest, ConfigurationOfTheWrongShapeFailsWithAReason) {
+  const Json::Value original = Parse(R"({"MachineDefinition":{"GUID":"x"}})");
+  const std::pair<const char*, const char*> cases[] = {
+      {"[1,2]", "not a JSON object"},
+      {R"({"UserConfiguration":"yes"})", "\"UserConfiguration\" is a value"},
+      {R"({"UserConfiguration":{"Models":["x"]}})", "Models/0 is a value, not an object"},
+      {R"({"UserConfiguration":{"Models":[{"GUID":{"a":1}}]}})", "Models/0/GUID is an object"},
+      {"{ not json", "not well-formed JSON"},
+  };
+  for (const auto& [config, expected] : cases) {
+    Json::Value document = original;
+    std::string error;
+    EXPECT_FALSE(Merge(document, config, &error)) << config;
+    EXPECT_NE(error.find(expected), std::string::npos) << config << " gave: " << error;
+  }
+}
+
+TEST_F(MachineDocumentTest, PathsAreCollectedPreOrderInKeyOrderWithDuplicates) {
+  const Json::Value definition = Parse(R"({
+    "Z": {"Path": "z.stl"},
+    "Path": "root.stl",
+    "A": [{"Path": "a0.stl", "Kids": [{"Path": "a0k.stl"}]}, {"Path": "z.stl"}],
+    "N": 5, "S": "Path"
+  })");
+  EXPECT_EQ(CollectModelPaths(definition),
+            (std::vector<std::string>{"root.stl", "a0.stl", "a0k.stl", "z.stl", "z.stl"}));
+}
+
+TEST_F(MachineDocumentTest, MisTypedGuidOrPathIsNamedByItsPlace) {
+  EXPECT_EQ(FindMisTypedMember(Parse(R"({"A":[{"Path":"ok"},{"Path":{"x":1}}]})"), "Def"),
+            "Def/A/1/Path is an object, not a string");
+  EXPECT_EQ(FindMisTypedMember(Parse(R"({"B":{"GUID":[1]}})"), "Def"),
+            "Def/B/GUID is an array, not a string");
+  EXPECT_EQ(FindMisTypedMember(Parse(R"({"GUID":"g","Path":"p","N":[{"GUID":3}]})"), "Def"), "");
+}
+
+TEST_F(MachineDocumentTest, HeaderAlwaysHoldsGuidAndOnlyExactOrientationsChangeIt) {
+  Json::Value bare = Parse("{}");
+  ASSERT_TRUE(SettleHeader(bare, "Don't change", nullptr));
+  EXPECT_TRUE(bare["Header"].isObject());
+  EXPECT_TRUE(bare["Header"].isMember("GUID"));
+  EXPECT_TRUE(bare["Header"]["GUID"].isNull());
+  EXPECT_FALSE(bare["Header"].isMember("Orientation"));
+
+  Json::Value kept = Parse(R"({"Header":{"GUID":"m-1","Orientation":"Vertical"}})");
+  ASSERT_TRUE(SettleHeader(kept, "lathe", nullptr));
+  EXPECT_EQ(kept["Header"]["Orientation"].asString(), "Vertical");
+  EXPECT_EQ(kept["Header"]["GUID"].asString(), "m-1");
+  ASSERT_TRUE(SettleHeader(kept, "Lathe", nullptr));
+  EXPECT_EQ(kept["Header"]["Orientation"].asString(), "Lathe");
+  ASSERT_TRUE(SettleHeader(kept, "Horizontal", nullptr));
+  EXPECT_EQ(kept["Header"]["Orientation"].asString(), "Horizontal");
+}
+
+TEST_F(MachineDocumentTest, HeaderOrDefinitionOfTheWrongTypeFails) {
+  std::string error;
+  Json::Value header = Parse(R"({"Header":"h"})");
+  EXPECT_FALSE(SettleHeader(header, "Lathe", &error));
+  EXPECT_NE(error.find("\"Header\" is a value"), std::string::npos) << error;
+  Json::Value array = Parse("[]");
+  EXPECT_FALSE(SettleHeader(array, "Lathe", &error));
+  EXPECT_NE(error.find("definition is an array"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace rigwright
