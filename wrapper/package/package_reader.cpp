@@ -146,18 +146,25 @@ PackageReadResult ParsePackageContent(std::span<const std::uint8_t> content) {
   return result;
 }
 
-PackageReadResult ReadSignedPackage(std::span<const std::uint8_t> file,
-                                    const CryptoPP::RSAFunction& publicKey,
-                                    const PackageReadLimits& limits) {
+namespace {
+
+// Checks the header against the file's length (and, given a key, the signature's length) and
+// splits off the signature and the payload.
+PackageReadResult CheckLayout(std::span<const std::uint8_t> file,
+                              const CryptoPP::RSAFunction* publicKey,
+                              std::span<const std::uint8_t>& signature,
+                              std::span<const std::uint8_t>& payload) {
   if (file.size() < SignedPackage::kHeaderBytes) {
     return Failure(PackageError::kTooShort, "shorter than the 12-byte header");
   }
-  SignedPackage header{ReadUint32(&file[0]), ReadUint32(&file[4]), ReadUint32(&file[8])};
+  PackageReadResult result;
+  SignedPackage& header = result.header;
+  header = {ReadUint32(&file[0]), ReadUint32(&file[4]), ReadUint32(&file[8])};
   if (header.reserved != 0) return Failure(PackageError::kReservedNotZero, "the reserved field is not 0");
-  if (header.signatureLength != ModulusBytes(publicKey)) {
+  if (publicKey && header.signatureLength != ModulusBytes(*publicKey)) {
     return Failure(PackageError::kSignatureLengthMismatch,
                    "signature length " + std::to_string(header.signatureLength) +
-                       " differs from the key's " + std::to_string(ModulusBytes(publicKey)));
+                       " differs from the key's " + std::to_string(ModulusBytes(*publicKey)));
   }
   const std::uint64_t expected =
       SignedPackage::kHeaderBytes + std::uint64_t{header.signatureLength} + header.payloadLength;
@@ -166,17 +173,41 @@ PackageReadResult ReadSignedPackage(std::span<const std::uint8_t> file,
                    "the header promises " + std::to_string(expected) + " bytes, the file has " +
                        std::to_string(file.size()));
   }
-  const auto signature = file.subspan(SignedPackage::kHeaderBytes, header.signatureLength);
-  const auto payload = file.subspan(SignedPackage::kHeaderBytes + header.signatureLength);
-  if (!VerifySignature(signature, payload, publicKey)) {
-    return Failure(PackageError::kBadSignature, "the signature does not match the payload");
-  }
+  signature = file.subspan(SignedPackage::kHeaderBytes, header.signatureLength);
+  payload = file.subspan(SignedPackage::kHeaderBytes + header.signatureLength);
+  return result;
+}
+
+PackageReadResult ReadContent(const SignedPackage& header, std::span<const std::uint8_t> payload,
+                              const PackageReadLimits& limits) {
   Bytes content;
   PackageReadResult result = DecompressPayload(payload, limits, content);
   if (!result.ok()) return result;
   result = ParsePackageContent(content);
   result.header = header;
   return result;
+}
+
+}  // namespace
+
+PackageReadResult ReadSignedPackage(std::span<const std::uint8_t> file,
+                                    const CryptoPP::RSAFunction& publicKey,
+                                    const PackageReadLimits& limits) {
+  std::span<const std::uint8_t> signature, payload;
+  PackageReadResult layout = CheckLayout(file, &publicKey, signature, payload);
+  if (!layout.ok()) return layout;
+  if (!VerifySignature(signature, payload, publicKey)) {
+    return Failure(PackageError::kBadSignature, "the signature does not match the payload");
+  }
+  return ReadContent(layout.header, payload, limits);
+}
+
+PackageReadResult ReadPackageUnverified(std::span<const std::uint8_t> file,
+                                        const PackageReadLimits& limits) {
+  std::span<const std::uint8_t> signature, payload;
+  PackageReadResult layout = CheckLayout(file, nullptr, signature, payload);
+  if (!layout.ok()) return layout;
+  return ReadContent(layout.header, payload, limits);
 }
 
 bool LoadPublicKeyPem(std::string_view pem, CryptoPP::RSAFunction& key, std::string* error) {

@@ -55,6 +55,10 @@ PackageReadResult ReadSignedPackage(std::span<const std::uint8_t> file,
                                     const CryptoPP::RSAFunction& publicKey,
                                     const PackageReadLimits& limits = {});
 
+// The same checks without the signature: for looking inside packages signed with another key.
+PackageReadResult ReadPackageUnverified(std::span<const std::uint8_t> file,
+                                        const PackageReadLimits& limits = {});
+
 // Splits uncompressed content into records, checking the record rules only.
 PackageReadResult ParsePackageContent(std::span<const std::uint8_t> content);
 

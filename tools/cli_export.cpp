@@ -1,0 +1,112 @@
+// `rigwright bundle` and `rigwright install`: the export writers from the command line.
+#include <iostream>
+
+#include "common/path_text.h"
+#include "platform/user_folders.h"
+#include "tools/cli.h"
+#include "wrapper/export/bundle_file.h"
+#include "wrapper/export/machine_export.h"
+#include "wrapper/machine/file_bytes.h"
+
+namespace rigwright::cli {
+namespace {
+
+constexpr const char* kDefaultOrientation = "Don't change";
+
+// Shows what the writer left out, then its failure if any.
+int Finish(bool ok, const std::string& machine, const ExportReport& report) {
+  for (const std::string& warning : report.warnings) Warning(machine + ": " + warning);
+  for (const std::string& missing : report.missingModels) {
+    Warning(machine + ": model \"" + missing +
+            "\" is in neither the machine data folder nor the machine's folder; left out");
+  }
+  if (!ok) return Error("", report.error.empty() ? machine + ": the export failed" : report.error);
+  return kSuccess;
+}
+
+// The checks the export dialog makes before it starts a writer.
+bool CheckInputs(const std::string& machine, const std::string& post) {
+  if (!FileCanBeOpened(PathFromUtf8(machine))) {
+    Error(machine, "the machine file cannot be opened");
+    return false;
+  }
+  if (!post.empty() && !FileCanBeOpened(PathFromUtf8(post))) {
+    Error(post, "the external post file cannot be found");
+    return false;
+  }
+  return true;
+}
+
+bool Parse(const std::string& command, const std::vector<std::string>& args, Arguments& parsed,
+           int& status) {
+  std::string error;
+  if (!ParseArguments(args, {"--post", "--orientation"}, {}, parsed, error)) {
+    status = UsageError(command, error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunBundle(const std::vector<std::string>& args) {
+  Arguments parsed;
+  int status = kSuccess;
+  if (!Parse("bundle", args, parsed, status)) return status;
+  if (parsed.Has("--help")) {
+    std::cout << "usage: rigwright bundle <machine.mcfg> <output> [--post <file>] "
+                 "[--orientation <text>]\n\n"
+                 "Writes the machine, with an optional external post file, as one signed bundle\n"
+                 "that Kelmora's machine installer takes on any computer. An <output> that does\n"
+                 "not end in \".OrvaneSimBundle\" names only the folder: the bundle is then\n"
+                 "<machine>.OrvaneSimBundle there. --orientation is \"Vertical\", \"Horizontal\",\n"
+                 "\"Lathe\" or \"Don't change\" (the default).\n";
+    return kSuccess;
+  }
+  if (parsed.positional.size() != 2) return UsageError("bundle", "needs <machine.mcfg> <output>");
+  const std::string& machine = parsed.positional[0];
+  const std::string post = parsed.Option("--post");
+  if (!CheckInputs(machine, post)) return kFailure;
+  ExportReport report;
+  const bool ok = ExportMachineBundle(machine, parsed.positional[1],
+                                      parsed.Option("--orientation", kDefaultOrientation), post,
+                                      &report);
+  if (ok) {
+    std::cout << "Wrote " << BundleTargetPath(parsed.positional[1], StemOf(machine)) << "\n";
+  }
+  return Finish(ok, machine, report);
+}
+
+int RunInstall(const std::vector<std::string>& args) {
+  Arguments parsed;
+  int status = kSuccess;
+  if (!Parse("install", args, parsed, status)) return status;
+  if (parsed.Has("--help")) {
+    std::cout << "usage: rigwright install <machine.mcfg> [<target-folder>] [--post <file>] "
+                 "[--orientation <text>]\n\n"
+                 "Installs the machine for Kelmora on this computer: writes <machine>.OrvaneSim\n"
+                 "and <machine>.OrvaneSimCfg, and a copy of the external post file, into\n"
+                 "<target-folder>/<machine>/. The default target is Kelmora's machine folder,\n"
+                 "" << SimulatorMachineFolderPath() << "\n";
+    return kSuccess;
+  }
+  if (parsed.positional.empty() || parsed.positional.size() > 2) {
+    return UsageError("install", "needs <machine.mcfg> [<target-folder>]");
+  }
+  const std::string& machine = parsed.positional[0];
+  const std::string target =
+      parsed.positional.size() == 2 ? parsed.positional[1] : SimulatorMachineFolderPath();
+  if (target.empty()) return Error("install", "no target folder given and no home folder known");
+  const std::string post = parsed.Option("--post");
+  if (!CheckInputs(machine, post)) return kFailure;
+  ExportReport report;
+  const bool ok = InstallMachine(machine, target,
+                                 parsed.Option("--orientation", kDefaultOrientation), post, &report);
+  if (ok) {
+    std::cout << "Installed " << StemOf(machine) << " into " << WithTrailingSeparator(target)
+              << StemOf(machine) << "/\n";
+  }
+  return Finish(ok, machine, report);
+}
+
+}  // namespace rigwright::cli

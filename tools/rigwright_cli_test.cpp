@@ -1,0 +1,204 @@
+// The rigwright tool run as a real process, the way users and scripts run it.
+#include <cryptopp/base64.h>
+#include <cryptopp/osrng.h>
+#include <cryptopp/rsa.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "wrapper/export/export_test_util.h"
+#include "wrapper/package/package_writer.h"
+
+namespace rigwright {
+namespace {
+
+using namespace rigwright::testing;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class CliTest : public MachineFolderTest {
+ protected:
+  Outcome Run(const std::vector<std::string>& args, const std::string& environment = "") {
+    std::string command = environment + " " + Quote(RIGWRIGHT_CLI);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    const std::string out = (dir_.path() / "stdout.txt").string();
+    const std::string err = (dir_.path() / "stderr.txt").string();
+    const int status = std::system((command + " >" + Quote(out) + " 2>" + Quote(err)).c_str());
+    Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(ReadBytes(out)),
+                    Text(ReadBytes(err))};
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return outcome;
+  }
+
+  std::string Machine() {
+    dir_.Write("Mill/base.stl", "base");
+    return WriteMachine(R"({"Header":{"GUID":"m"},"Base":{"Path":"base.stl"}})");
+  }
+
+  // A package holding records with the given names, signed like ours.
+  std::string CraftedPackage(const std::vector<std::string>& names) {
+    FileMap files;
+    for (const std::string& name : names) files[name] = {'x'};
+    std::string error;
+    const Bytes package = PackageSigner::Create(&error)->Sign(PackFiles(files));
+    const std::string path = dir_.text() + "crafted.OrvaneSim";
+    dir_.Write("crafted.OrvaneSim", Text(package));
+    return path;
+  }
+};
+
+int CountLines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+TEST_F(CliTest, BundleThenVerifyAndListIncludingNestedPackages) {
+  const std::string machine = Machine();
+  const std::string post = dir_.Write("B2.pst", "post").string();
+  const std::string bundle = dir_.text() + "out/Mill.OrvaneSimBundle";
+  const Outcome made = Run({"bundle", machine, bundle, "--post", post});
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(made.err, "");
+
+  const Outcome verified = Run({"verify", bundle});
+  ASSERT_EQ(verified.status, 0) << verified.err;
+  EXPECT_NE(verified.out.find("[Mill.OrvaneSim]: OK, signature verified, 2 records"),
+            std::string::npos) << verified.out;
+  EXPECT_NE(verified.out.find("[Mill.OrvaneSimCfg]: OK"), std::string::npos) << verified.out;
+
+  const Outcome shipped = Run({"verify", bundle, "--public-key",
+                               RIGWRIGHT_SOURCE_DIR "/data/keys/rigwright-dev-public.pem"});
+  EXPECT_EQ(shipped.status, 0) << shipped.err;
+
+  const Outcome listed = Run({"list", bundle});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  for (const char* name : {"B2.pst", "Mill.OrvaneSim", "Mill.OrvaneSimCfg", "base.stl", "config.json"}) {
+    EXPECT_NE(listed.out.find(name), std::string::npos) << name << " in " << listed.out;
+  }
+}
+
+TEST_F(CliTest, InstallGoesToTheSimulatorsFolderUnderAppData) {
+  const std::string appData = dir_.text() + "AppData";
+  const Outcome installed = Run({"install", Machine()}, "APPDATA=" + Quote(appData));
+  ASSERT_EQ(installed.status, 0) << installed.err;
+  EXPECT_EQ(dir_.Names("AppData/Kelmora/MachineCfg/Mill"),
+            (std::vector<std::string>{"Mill.OrvaneSim", "Mill.OrvaneSimCfg"}));
+}
+
+TEST_F(CliTest, FailuresAreOneLineNamingTheFile) {
+  const std::string machine = Machine();
+  const Outcome noPost = Run({"bundle", machine, dir_.text() + "x.OrvaneSimBundle", "--post",
+                              dir_.text() + "gone.pst"});
+  EXPECT_EQ(noPost.status, 1);
+  EXPECT_EQ(CountLines(noPost.err), 1) << noPost.err;
+  EXPECT_NE(noPost.err.find("gone.pst: the external post file cannot be found"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "x.OrvaneSimBundle"));
+
+  std::filesystem::remove(dir_.path() / "Mill" / "config.json");
+  const Outcome noConfig = Run({"install", machine, dir_.text() + "target"});
+  EXPECT_EQ(noConfig.status, 1);
+  EXPECT_EQ(CountLines(noConfig.err), 1) << noConfig.err;
+  EXPECT_NE(noConfig.err.find("Mill/config.json: cannot be opened"), std::string::npos) << noConfig.err;
+
+  const Outcome notAPackage = Run({"verify", machine});
+  EXPECT_EQ(notAPackage.status, 1);
+  EXPECT_EQ(CountLines(notAPackage.err), 1) << notAPackage.err;
+  EXPECT_NE(notAPackage.err.find("Mill.mcfg: "), std::string::npos) << notAPackage.err;
+}
+
+TEST_F(CliTest, UnsafeModelPathIsWarnedAboutByName) {
+  const std::string machine = WriteMachine(R"({"Evil":{"Path":"../../etc/passwd"}})");
+  const Outcome made = Run({"bundle", machine, dir_.text() + "b.OrvaneSimBundle"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_NE(made.err.find("warning: " + machine + ": model path \"../../etc/passwd\" is not packed"),
+            std::string::npos) << made.err;
+}
+
+TEST_F(CliTest, TamperedOrForeignPackagesFailVerification) {
+  const std::string bundle = dir_.text() + "Mill.OrvaneSimBundle";
+  ASSERT_EQ(Run({"bundle", Machine(), bundle}).status, 0);
+  Bytes bytes = ReadBytes(bundle);
+  bytes[bytes.size() - 30] ^= 1;
+  dir_.Write("tampered.OrvaneSimBundle", Text(bytes));
+  const Outcome tampered = Run({"verify", dir_.text() + "tampered.OrvaneSimBundle"});
+  EXPECT_EQ(tampered.status, 1);
+  EXPECT_NE(tampered.err.find("bad-signature"), std::string::npos) << tampered.err;
+
+  CryptoPP::AutoSeededRandomPool rng;
+  CryptoPP::RSA::PrivateKey other;
+  other.GenerateRandomWithKeySize(rng, 3072);
+  std::string der, base64;
+  CryptoPP::StringSink sink(der);
+  CryptoPP::RSA::PublicKey(other).DEREncode(sink);
+  CryptoPP::StringSource(der, true, new CryptoPP::Base64Encoder(new CryptoPP::StringSink(base64)));
+  const std::string pem = dir_.Write("other.pem", "-----BEGIN PUBLIC KEY-----\n" + base64 +
+                                                      "-----END PUBLIC KEY-----\n").string();
+  const Outcome foreign = Run({"verify", bundle, "--public-key", pem});
+  EXPECT_EQ(foreign.status, 1);
+  EXPECT_NE(foreign.err.find("bad-signature"), std::string::npos) << foreign.err;
+}
+
+TEST_F(CliTest, ExtractWritesRecordsAndKeepsExistingFiles) {
+  const std::string package = CraftedPackage({"config.json", "models/a.stl", "\xC3\xA4.stl"});
+  const std::string folder = dir_.text() + "x";
+  ASSERT_EQ(Run({"extract", package, folder}).status, 0);
+  EXPECT_EQ(dir_.Names("x"), (std::vector<std::string>{"config.json", "models", "\xC3\xA4.stl"}));
+  EXPECT_EQ(Text(ReadBytes(dir_.path() / "x" / "models" / "a.stl")), "x");
+
+  dir_.Write("x/config.json", "mine");
+  const Outcome again = Run({"extract", package, folder});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("already exists"), std::string::npos) << again.err;
+  EXPECT_EQ(Text(ReadBytes(dir_.path() / "x" / "config.json")), "mine");
+  EXPECT_EQ(Run({"extract", package, folder, "--overwrite"}).status, 0);
+  EXPECT_EQ(Text(ReadBytes(dir_.path() / "x" / "config.json")), "x");
+}
+
+TEST_F(CliTest, ExtractRefusesNamesThatLeaveTheFolderAndWritesNothing) {
+  for (const std::string& bad : {std::string("../escape.txt"), dir_.text() + "abs.txt",
+                                 std::string("a\\b.txt"), std::string(""),
+                                 std::string("m/../../up.txt")}) {
+    const std::string package = CraftedPackage({"aaa.txt", bad});
+    const Outcome outcome = Run({"extract", package, dir_.text() + "inside"});
+    EXPECT_EQ(outcome.status, 1) << bad;
+    EXPECT_NE(outcome.err.find("refused"), std::string::npos) << outcome.err;
+    EXPECT_TRUE(dir_.Names("inside").empty()) << bad;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "escape.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "abs.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "up.txt"));
+}
+
+TEST_F(CliTest, ExtractDoesNotFollowALinkOutOfTheFolder) {
+  std::filesystem::create_directories(dir_.path() / "inside");
+  std::filesystem::create_directories(dir_.path() / "elsewhere");
+  std::filesystem::create_directory_symlink(dir_.path() / "elsewhere", dir_.path() / "inside" / "m");
+  const Outcome outcome = Run({"extract", CraftedPackage({"m/a.stl"}), dir_.text() + "inside"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("not a folder"), std::string::npos) << outcome.err;
+  EXPECT_TRUE(dir_.Names("elsewhere").empty());
+}
+
+TEST_F(CliTest, HelpAndUsage) {
+  for (const char* command : {"bundle", "install", "list", "verify", "extract"}) {
+    const Outcome help = Run({command, "--help"});
+    EXPECT_EQ(help.status, 0) << command;
+    EXPECT_EQ(help.out.rfind(std::string("usage: rigwright ") + command, 0), 0u) << help.out;
+    EXPECT_EQ(Run({command, "--bogus"}).status, 2) << command;
+  }
+  EXPECT_EQ(Run({"--help"}).status, 0);
+  EXPECT_EQ(Run({}).status, 2);
+  EXPECT_EQ(Run({"frobnicate"}).status, 2);
+  EXPECT_EQ(Run({"bundle", "only-one"}).status, 2);
+}
+
+}  // namespace
+}  // namespace rigwright

@@ -1,0 +1,43 @@
+// rigwright: export machines to Kelmora's signed files, and look inside those files.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/cli.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: rigwright <command> [arguments]\n\n"
+    "Commands:\n"
+    "  bundle   write a machine as one .OrvaneSimBundle for Kelmora's machine installer\n"
+    "  install  install a machine into Kelmora's machine folder (or another folder)\n"
+    "  list     list the records of a package, and of the packages nested in it\n"
+    "  verify   check a package's signature and layout, and those nested in it\n"
+    "  extract  write the records of a package into a folder\n\n"
+    "Run rigwright <command> --help for each command's arguments.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace rigwright::cli;
+  const std::vector<std::string> args(argv + (argc > 1 ? 2 : 1), argv + argc);
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << kUsage;
+    return kSuccess;
+  }
+  try {
+    if (command == "bundle") return RunBundle(args);
+    if (command == "install") return RunInstall(args);
+    if (command == "list") return RunList(args);
+    if (command == "verify") return RunVerify(args);
+    if (command == "extract") return RunExtract(args);
+  } catch (const std::exception& e) {
+    return Error(command, std::string("unexpected error: ") + e.what());
+  }
+  std::cerr << (command.empty() ? "rigwright: no command given\n"
+                                : "rigwright: unknown command \"" + command + "\"\n")
+            << kUsage;
+  return kUsageError;
+}
