@@ -29,11 +29,21 @@ std::string Quote(const std::string& text) {
 class CliTest : public MachineFolderTest {
  protected:
   Outcome Run(const std::vector<std::string>& args, const std::string& environment = "") {
-    std::string command = environment + " " + Quote(RIGWRIGHT_CLI);
-    for (const std::string& arg : args) command += " " + Quote(arg);
+    // Appended piece by piece: GCC 12 warns falsely about `" " + std::string&&` at -O3.
+    std::string command = environment;
+    command += ' ';
+    command += Quote(RIGWRIGHT_CLI);
+    for (const std::string& arg : args) {
+      command += ' ';
+      command += Quote(arg);
+    }
     const std::string out = (dir_.path() / "stdout.txt").string();
     const std::string err = (dir_.path() / "stderr.txt").string();
-    const int status = std::system((command + " >" + Quote(out) + " 2>" + Quote(err)).c_str());
+    command += " >";
+    command += Quote(out);
+    command += " 2>";
+    command += Quote(err);
+    const int status = std::system(command.c_str());
     Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(ReadBytes(out)),
                     Text(ReadBytes(err))};
     std::filesystem::remove(out);
