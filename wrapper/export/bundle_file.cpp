@@ -17,19 +17,20 @@ bool WriteBundle(const std::string& machineFile, const std::string& outputPath,
                  ExportReport* report) {
   const MachinePackages packages = BuildMachinePackages(machineFile, orientation, report);
   if (!packages.ok) return false;
-  const std::string stem(StemOf(machineFile));
-  const std::string simName = stem + ".OrvaneSim";
-  const std::string cfgName = simName + "Cfg";
+  const PackageNames names = PackageNamesFor(machineFile);
 
   std::string error;
   const std::unique_ptr<PackageSigner> signer = PackageSigner::Create(&error);
   if (!signer) return Fail(report, error);
-  FileMap files = {{simName, packages.machinePackage}, {cfgName, packages.configurationPackage}};
+  FileMap files = {{names.machine, packages.machinePackage},
+                   {names.configuration, packages.configurationPackage}};
   std::optional<NamedFile> post;
-  if (!ReadExternalPost(externalPost, {simName, cfgName}, post, report)) return false;
+  if (!ReadExternalPost(externalPost, {names.machine, names.configuration}, post, report)) {
+    return false;
+  }
   if (post) files[post->name] = std::move(post->bytes);
 
-  const std::string target = BundleTargetPath(outputPath, stem);
+  const std::string target = BundleTargetPath(outputPath, names.stem);
   const Bytes payload = PackFiles(files, [&](std::uint64_t done, std::uint64_t total) {
     ReportProgress(report, ExportProgress::Stage::kPacking, std::string(FileNameOf(target)), done,
                    total);

@@ -18,6 +18,13 @@ void ReportProgress(ExportReport* report, ExportProgress::Stage stage, const std
   if (report && report->progress) report->progress({stage, item, done, total});
 }
 
+PackageNames PackageNamesFor(const std::string& machineFile) {
+  PackageNames names{std::string(StemOf(machineFile)), {}, {}};
+  names.machine = names.stem + ".OrvaneSim";
+  names.configuration = names.machine + "Cfg";
+  return names;
+}
+
 bool ReadExternalPost(const std::string& externalPost, const std::vector<std::string>& reservedNames,
                       std::optional<NamedFile>& post, ExportReport* report) {
   post.reset();

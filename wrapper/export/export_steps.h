@@ -16,6 +16,14 @@ bool Fail(ExportReport* report, std::string text);
 void ReportProgress(ExportReport* report, ExportProgress::Stage stage, const std::string& item,
                     std::uint64_t done, std::uint64_t total);
 
+// The names a machine's files take: "<stem>.OrvaneSim" and "<stem>.OrvaneSimCfg".
+struct PackageNames {
+  std::string stem;
+  std::string machine;
+  std::string configuration;
+};
+PackageNames PackageNamesFor(const std::string& machineFile);
+
 struct NamedFile {
   std::string name;  // file name only, UTF-8
   Bytes bytes;

@@ -107,9 +107,32 @@ bool BuildPackages(const std::string& machineFile, const std::string& orientatio
   std::string error;
   const std::unique_ptr<PackageSigner> signer = PackageSigner::Create(&error);
   if (!signer) return Fail(report, error);
-  return PackAndSign(files, parts.stem + ".OrvaneSim", *signer, packages.machinePackage, report) &&
-         PackAndSign(cfgFiles, parts.stem + ".OrvaneSimCfg", *signer,
-                     packages.configurationPackage, report);
+  const PackageNames names = PackageNamesFor(machineFile);
+  return PackAndSign(files, names.machine, *signer, packages.machinePackage, report) &&
+         PackAndSign(cfgFiles, names.configuration, *signer, packages.configurationPackage,
+                     report);
+}
+
+bool Install(const std::string& machineFile, const std::string& targetFolder,
+             const std::string& orientation, const std::string& externalPost,
+             ExportReport* report) {
+  const MachinePackages packages = BuildMachinePackages(machineFile, orientation, report);
+  if (!packages.ok) return false;
+  const PackageNames names = PackageNamesFor(machineFile);
+  const std::string folder = WithTrailingSeparator(targetFolder) + names.stem + "/";
+
+  std::optional<NamedFile> post;
+  if (!ReadExternalPost(externalPost, {names.machine, names.configuration}, post, report)) {
+    return false;
+  }
+  if (!CreateParentDirectories(folder + names.machine)) {
+    return Fail(report, folder + ": the folder cannot be created");
+  }
+  std::vector<std::pair<std::string, const Bytes*>> files = {
+      {folder + names.machine, &packages.machinePackage},
+      {folder + names.configuration, &packages.configurationPackage}};
+  if (post) files.push_back({folder + post->name, &post->bytes});
+  return WriteFilesTogether(files, report);
 }
 
 }  // namespace
@@ -130,23 +153,11 @@ MachinePackages BuildMachinePackages(const std::string& machineFile, const std::
 bool InstallMachine(const std::string& machineFile, const std::string& targetFolder,
                     const std::string& orientation, const std::string& externalPost,
                     ExportReport* report) {
-  const MachinePackages packages = BuildMachinePackages(machineFile, orientation, report);
-  if (!packages.ok) return false;
-  const std::string stem(StemOf(machineFile));
-  const std::string folder = WithTrailingSeparator(targetFolder) + stem + "/";
-  const std::string simName = stem + ".OrvaneSim";
-  const std::string cfgName = simName + "Cfg";
-
-  std::optional<NamedFile> post;
-  if (!ReadExternalPost(externalPost, {simName, cfgName}, post, report)) return false;
-  if (!CreateParentDirectories(folder + simName)) {
-    return Fail(report, folder + ": the folder cannot be created");
+  try {
+    return Install(machineFile, targetFolder, orientation, externalPost, report);
+  } catch (const std::exception& e) {
+    return Fail(report, targetFolder + ": " + e.what());
   }
-  std::vector<std::pair<std::string, const Bytes*>> files = {
-      {folder + simName, &packages.machinePackage},
-      {folder + cfgName, &packages.configurationPackage}};
-  if (post) files.push_back({folder + post->name, &post->bytes});
-  return WriteFilesTogether(files, report);
 }
 
 bool CreateParentDirectories(const std::string& filePath) {
