@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkgconf
-  libcrypto++-dev libjsoncpp-dev zlib1g-dev
+  libcrypto++-dev libjsoncpp-dev zlib1g-dev libwxgtk3.2-dev
   libgtest-dev libgmock-dev
   openssl gzip
 )
