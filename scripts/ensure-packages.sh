@@ -5,8 +5,9 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkgconf
-  libcrypto++-dev libjsoncpp-dev zlib1g-dev libwxgtk3.2-dev
+  libcrypto++-dev libjsoncpp-dev zlib1g-dev
   libgtest-dev libgmock-dev
+  libwxgtk3.2-dev
   openssl gzip
 )
 
