@@ -105,8 +105,7 @@ std::vector<std::int32_t> PickEntitiesInHost() {
   return picked;
 }
 
-bool WriteLevelStl(std::int32_t level, const std::string& path, double tolerance,
-                   StlColor* color) {
+bool WriteLevelStl(std::int32_t level, const std::string& path, double tolerance, StlColor* color) {
   std::vector<ent*> members;
   std::uint8_t colorMax = 0;
   for (DB_LIST_ENT* node = db_start; node; node = node->next) {

@@ -27,7 +27,8 @@ using rigwright::standin::PartEntity;
 
 PartData BuildPart(int entities) {
   PartData part;
-  for (int level = 1; level <= 20; ++level) part.levels.push_back({level, "Level " + std::to_string(level), true});
+  for (int level = 1; level <= 20; ++level)
+    part.levels.push_back({level, "Level " + std::to_string(level), true});
   part.entities.reserve(static_cast<std::size_t>(entities));
   for (int i = 0; i < entities; ++i) {
     if (i % 50 == 49) {
@@ -54,7 +55,8 @@ std::vector<std::int32_t> PickIdentifiers(int entities, int picked) {
 double Milliseconds(const std::function<void()>& run) {
   const auto start = std::chrono::steady_clock::now();
   run();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
 }
 
 constexpr int kRounds = 7;
@@ -78,7 +80,8 @@ ent* FirstFromStart(std::int32_t identifier) {
 // Finding each identifier by a walk from the start of the list, once to mark, once to unmark.
 void MarkAndUnmarkByListWalks(const std::vector<std::int32_t>& identifiers) {
   for (std::int32_t id : identifiers) {
-    if (ent* entity = FirstFromStart(id); entity && entity->kind == 0x100) sel_bit_turn_on(entity, 4);
+    if (ent* entity = FirstFromStart(id); entity && entity->kind == 0x100)
+      sel_bit_turn_on(entity, 4);
   }
   for (std::int32_t id : identifiers) {
     if (ent* entity = FirstFromStart(id)) sel_bit_turn_off(entity, 4);
@@ -94,7 +97,8 @@ int main(int argc, char** argv) {
   const int entities = args.size() > 0 ? std::atoi(args[0].c_str()) : 200000;
   const int picked = args.size() > 1 ? std::atoi(args[1].c_str()) : 10000;
   if (entities < 1 || picked < 1 || picked > entities) {
-    std::fprintf(stderr, "usage: stl_generation_perftest [--with-list-walks] [entities] [picked]\n");
+    std::fprintf(stderr,
+                 "usage: stl_generation_perftest [--with-list-walks] [entities] [picked]\n");
     return 2;
   }
   rigwright::standin::InstallPart(BuildPart(entities));

@@ -46,8 +46,9 @@ TEST_F(StlGenerationTest, CatalogueIsSortedAndLeavesOutReservedAndInactiveLevels
 
 TEST_F(StlGenerationTest, PickStartsFromNoSelectionAndReturnsPickedSolidsInListOrder) {
   PartData part;
-  part.entities = {Box(1, 1, 0), Line(2, 1, 0), Box(3, 1, 0, 0x20000), std::nullopt,
-                   Cylinder(4, 2, 0, 0x100000), Box(5, 1, 0)};
+  part.entities = {
+      Box(1, 1, 0), Line(2, 1, 0), Box(3, 1, 0, 0x20000), std::nullopt, Cylinder(4, 2, 0, 0x100000),
+      Box(5, 1, 0)};
   standin::InstallPart(part);
   sel_bit_turn_on(FindEntity(5), 4);
   std::vector<std::int32_t> markedDuringPick{-1};
@@ -62,14 +63,15 @@ TEST_F(StlGenerationTest, PickStartsFromNoSelectionAndReturnsPickedSolidsInListO
   EXPECT_TRUE(markedDuringPick.empty()) << "the earlier selection is cleared before the pick";
   EXPECT_TRUE(MarkedIds().empty());
 
-  standin::SetInteractiveSelector([](std::string_view, long) { return std::vector<std::int32_t>{}; });
+  standin::SetInteractiveSelector(
+      [](std::string_view, long) { return std::vector<std::int32_t>{}; });
   EXPECT_TRUE(PickEntitiesInHost().empty());
 }
 
 TEST_F(StlGenerationTest, LevelFileHoldsTheLevelsSolidsInTheColourOfItsLargestColourNumber) {
   PartData part;
-  part.entities = {Box(1, 7, 3), Box(2, 7, 3), Line(3, 7, 200), Box(4, 8, 50), Box(5, 7, 12),
-                   Cylinder(6, 7, 3, 0x200000)};
+  part.entities = {Box(1, 7, 3),  Box(2, 7, 3),  Line(3, 7, 200),
+                   Box(4, 8, 50), Box(5, 7, 12), Cylinder(6, 7, 3, 0x200000)};
   (*part.colors)[3] = ColorValue(1, 2, 3);
   (*part.colors)[12] = ColorValue(10, 20, 30);
   standin::InstallPart(part);
@@ -109,8 +111,8 @@ TEST_F(StlGenerationTest, LevelWithoutSolidsOrUnwritablePathWritesNothing) {
 
 TEST_F(StlGenerationTest, EntityFileHoldsThePickedSolidsFoundByIdentifier) {
   PartData part;
-  part.entities = {Box(1, 1, 9), Line(2, 1, 250), std::nullopt, Cylinder(3, 2, 40),
-                   Box(4, 1, 5), Box(3, 5, 60)};
+  part.entities = {Box(1, 1, 9),       Line(2, 1, 250), std::nullopt,
+                   Cylinder(3, 2, 40), Box(4, 1, 5),    Box(3, 5, 60)};
   (*part.colors)[40] = ColorValue(0, 128, 255);
   standin::InstallPart(part);
   StlColor color = 0;

@@ -55,7 +55,9 @@ class StlReplyTest : public ::testing::Test {
 
   StlAcceptResult Accept() { return BuildStlReply(input, messages); }
   std::vector<std::string> StlFiles() const { return folder.Names("stl"); }
-  long Triangles(const std::string& name) const { return TriangleCount(folder.path() / "stl" / name); }
+  long Triangles(const std::string& name) const {
+    return TriangleCount(folder.path() / "stl" / name);
+  }
 
   TestFolder folder;
   StlAcceptInput input;

@@ -27,7 +27,8 @@ bool CopyTree(const fs::path& source, const fs::path& target, std::string* error
 
 bool ReadWholeFile(const fs::path& file, std::vector<std::uint8_t>* bytes, std::string* error) {
   std::ifstream in(file, std::ios::binary);
-  if (!in.is_open()) return Fail(error, "cannot open", file, std::error_code(errno, std::generic_category()));
+  if (!in.is_open())
+    return Fail(error, "cannot open", file, std::error_code(errno, std::generic_category()));
   bytes->assign(std::istreambuf_iterator<char>(in), {});
   if (in.bad()) return Fail(error, "cannot read", file, std::make_error_code(std::errc::io_error));
   return true;

@@ -78,7 +78,8 @@ TEST_F(SeedTest, FilesAlreadyInTheTargetAreKeptAndSkipped) {
   library.Write("Lathe/config.json", "user's lathe config");
   ASSERT_TRUE(SeedMachineFolder(generic.text(), Library(), &error)) << error;
   EXPECT_EQ(ReadText(library.path() / "Lathe/config.json"), "user's lathe config");
-  EXPECT_EQ(ReadText(library.path() / "Lathe/chuck.stl"), "lathe chuck") << "the missing file is added";
+  EXPECT_EQ(ReadText(library.path() / "Lathe/chuck.stl"), "lathe chuck")
+      << "the missing file is added";
   EXPECT_EQ(ReadText(library.path() / "Lathe.mcfg"), "{\"lathe\": 1}");
   EXPECT_TRUE(fs::exists(library.path() / "Mill/models/spindle.stl"));
 

@@ -14,11 +14,11 @@ struct EntityGeometry;
 
 // One entity record. The add-in reads these five fields and leaves the geometry to the host.
 struct ent {
-  std::uint32_t kind = 0;            // kind code, e.g. 0x100
-  std::uint8_t selectionFlags = 0;   // bit value 4 is the selection mark
-  std::uint8_t colorNumber = 0;      // index into the host's colour table
-  std::int32_t level = 0;            // number of the level the entity lies on
-  std::int32_t identifier = 0;       // finds the entity again after an interactive pick
+  std::uint32_t kind = 0;           // kind code, e.g. 0x100
+  std::uint8_t selectionFlags = 0;  // bit value 4 is the selection mark
+  std::uint8_t colorNumber = 0;     // index into the host's colour table
+  std::int32_t level = 0;           // number of the level the entity lies on
+  std::int32_t identifier = 0;      // finds the entity again after an interactive pick
   const EntityGeometry* geometry = nullptr;
 };
 

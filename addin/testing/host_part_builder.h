@@ -44,7 +44,8 @@ inline ent* FindEntity(std::int32_t id) {
 inline std::vector<std::int32_t> MarkedIds() {
   std::vector<std::int32_t> marked;
   for (DB_LIST_ENT* node = db_start; node; node = node->next) {
-    if (node->entity && (node->entity->selectionFlags & 4)) marked.push_back(node->entity->identifier);
+    if (node->entity && (node->entity->selectionFlags & 4))
+      marked.push_back(node->entity->identifier);
   }
   return marked;
 }

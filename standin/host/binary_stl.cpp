@@ -13,11 +13,13 @@ constexpr std::size_t kFacetSize = 50;
 constexpr char kHeader[] = "Rigwright development host: binary STL";
 
 void PutUint32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
 void PutVector(std::vector<std::uint8_t>& out, const Vec3& v) {
-  for (double c : {v.x, v.y, v.z}) PutUint32(out, std::bit_cast<std::uint32_t>(static_cast<float>(c)));
+  for (double c : {v.x, v.y, v.z})
+    PutUint32(out, std::bit_cast<std::uint32_t>(static_cast<float>(c)));
 }
 
 std::uint32_t GetUint32(const std::uint8_t* p) {

@@ -38,7 +38,8 @@ void InstallPart(PartData part) {
   for (std::optional<PartEntity>& source : part.entities) {
     DB_LIST_ENT& node = host.nodes.emplace_back();
     if (!source) continue;
-    EntityGeometry& geometry = host.geometries.emplace_back(EntityGeometry{std::move(source->shape)});
+    EntityGeometry& geometry =
+        host.geometries.emplace_back(EntityGeometry{std::move(source->shape)});
     ent& record = host.entities.emplace_back();
     record.kind = source->kind;
     record.colorNumber = source->colorNumber;
@@ -58,9 +59,9 @@ void SetInteractiveSelector(InteractiveSelector selector) {
 
 ColorTable DefaultColorTable() {
   static constexpr std::uint8_t kBasic[16][3] = {
-      {0, 0, 0},     {0, 0, 128},   {0, 128, 0},   {0, 128, 128}, {128, 0, 0},   {128, 0, 128},
-      {128, 128, 0}, {192, 192, 192}, {128, 128, 128}, {0, 0, 255}, {0, 255, 0}, {0, 255, 255},
-      {255, 0, 0},   {255, 0, 255}, {255, 255, 0}, {255, 255, 255}};
+      {0, 0, 0},     {0, 0, 128},     {0, 128, 0},     {0, 128, 128},  {128, 0, 0}, {128, 0, 128},
+      {128, 128, 0}, {192, 192, 192}, {128, 128, 128}, {0, 0, 255},    {0, 255, 0}, {0, 255, 255},
+      {255, 0, 0},   {255, 0, 255},   {255, 255, 0},   {255, 255, 255}};
   ColorTable table{};
   for (int i = 0; i < 16; ++i) table[i] = ColorValue(kBasic[i][0], kBasic[i][1], kBasic[i][2]);
   for (int i = 0; i < 216; ++i) {

@@ -38,7 +38,8 @@ class HostApiTest : public ::testing::Test {
   static std::vector<std::int32_t> Marked() {
     std::vector<std::int32_t> marked;
     for (DB_LIST_ENT* node = db_start; node; node = node->next) {
-      if (node->entity && (node->entity->selectionFlags & 4)) marked.push_back(node->entity->identifier);
+      if (node->entity && (node->entity->selectionFlags & 4))
+        marked.push_back(node->entity->identifier);
     }
     return marked;
   }
@@ -110,7 +111,8 @@ TEST_F(HostApiTest, StlWriterWritesMarkedSolidsAsBinaryStl) {
   TestFolder dir;
   for (std::int32_t id : {101, 102, 104, 301}) sel_bit_turn_on(Find(id), 4);
   const auto triangles = WriteMarked(dir.path() / "marked.stl");
-  EXPECT_EQ(triangles.size(), 12u + 12u + 4u) << "two boxes and a four-triangle mesh; 0x1 has no solid";
+  EXPECT_EQ(triangles.size(), 12u + 12u + 4u)
+      << "two boxes and a four-triangle mesh; 0x1 has no solid";
 
   std::ifstream in(dir.path() / "marked.stl", std::ios::binary);
   std::string header(80, '\0');

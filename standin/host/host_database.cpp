@@ -62,14 +62,16 @@ std::string GetLevelName(int level) {
 int SelectEnts(const std::string& prompt, long mask, bool& done, MC_PRESEL /*presel*/,
                ent* /*entities*/, bool /*allowMany*/) {
   const auto& selector = CurrentHost().selector;
-  const std::vector<std::int32_t> picked = selector ? selector(prompt, mask) : std::vector<std::int32_t>{};
+  const std::vector<std::int32_t> picked =
+      selector ? selector(prompt, mask) : std::vector<std::int32_t>{};
   MarkPicked(picked, mask);
   done = true;
   return static_cast<int>(picked.size());
 }
 
 void UnSelectEptr(DB_LIST_ENT* node) {
-  if (node && node->entity) node->entity->selectionFlags &= static_cast<std::uint8_t>(~kSelectionMark);
+  if (node && node->entity)
+    node->entity->selectionFlags &= static_cast<std::uint8_t>(~kSelectionMark);
 }
 
 void sel_bit_turn_on(ent* entity, short bit) {

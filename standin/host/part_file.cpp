@@ -182,7 +182,8 @@ void ReadColors(const Json::Value& value, ColorTable& table) {
     } catch (const std::exception&) {
       used = 0;
     }
-    if (used != key.size() || number < 0 || number > 255) Fail(field, "not a colour number 0 to 255");
+    if (used != key.size() || number < 0 || number > 255)
+      Fail(field, "not a colour number 0 to 255");
     table[static_cast<std::size_t>(number)] = ReadColor(value[key], field);
   }
 }

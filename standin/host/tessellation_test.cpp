@@ -23,7 +23,8 @@ Vec3 Centroid(const Triangle& t) {
 bool PointsOut(const Triangle& t, const Vec3& centre) {
   const Vec3 c = Centroid(t);
   return t.normal.x * (c.x - centre.x) + t.normal.y * (c.y - centre.y) +
-             t.normal.z * (c.z - centre.z) > 0;
+             t.normal.z * (c.z - centre.z) >
+         0;
 }
 
 TEST(TessellationTest, SmallerToleranceGivesMoreCylinderFacetsWithinTheTolerance) {
