@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkgconf
   libcrypto++-dev libjsoncpp-dev zlib1g-dev
   libgtest-dev libgmock-dev
+  libwxgtk3.2-dev
   openssl gzip
 )
 

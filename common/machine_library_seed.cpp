@@ -1,0 +1,121 @@
+#include "common/machine_library_seed.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+#include "common/path_text.h"
+#include "platform/file_write.h"
+
+namespace rigwright {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kMachineExtension = ".mcfg";
+
+bool Fail(std::string* error, const std::string& what, const fs::path& path,
+          const std::error_code& code) {
+  *error = what + " " + Utf8FromPath(path) + ": " + code.message();
+  return false;
+}
+
+bool CopyTree(const fs::path& source, const fs::path& target, std::string* error);
+
+bool ReadWholeFile(const fs::path& file, std::vector<std::uint8_t>* bytes, std::string* error) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in.is_open())
+    return Fail(error, "cannot open", file, std::error_code(errno, std::generic_category()));
+  bytes->assign(std::istreambuf_iterator<char>(in), {});
+  if (in.bad()) return Fail(error, "cannot read", file, std::make_error_code(std::errc::io_error));
+  return true;
+}
+
+// Copies one file unless something already stands at `to`.
+bool CopyFileIfMissing(const fs::path& from, const fs::path& to, std::string* error) {
+  std::error_code code;
+  if (fs::exists(fs::symlink_status(to, code))) return true;
+  std::vector<std::uint8_t> bytes;
+  return ReadWholeFile(from, &bytes, error) && WriteNewFile(to, bytes, error);
+}
+
+// Copies one entry of a folder being copied: a folder as a tree, anything else as a file.
+bool CopyEntry(const fs::directory_entry& entry, const fs::path& target, std::string* error) {
+  std::error_code code;
+  const fs::file_status status = entry.status(code);
+  if (code && code != std::errc::no_such_file_or_directory) {
+    return Fail(error, "cannot query", entry.path(), code);
+  }
+  if (!fs::exists(status)) return true;  // removed meanwhile, or a link to nothing
+  const fs::path to = target / entry.path().filename();
+  return fs::is_directory(status) ? CopyTree(entry.path(), to, error)
+                                  : CopyFileIfMissing(entry.path(), to, error);
+}
+
+bool CopyTree(const fs::path& source, const fs::path& target, std::string* error) {
+  std::error_code code;
+  fs::create_directories(target, code);
+  if (code) return Fail(error, "cannot create folder", target, code);
+  fs::directory_iterator entry(source, code);
+  for (; !code && entry != fs::directory_iterator(); entry.increment(code)) {
+    if (!CopyEntry(*entry, target, error)) return false;
+  }
+  if (code) return Fail(error, "cannot list folder", source, code);
+  return true;
+}
+
+// The machine's companion folder, when the source has one.
+bool CopyCompanionFolder(const fs::path& source, const fs::path& target, std::string* error) {
+  std::error_code code;
+  const fs::file_status status = fs::status(source, code);
+  if (code && code != std::errc::no_such_file_or_directory) {
+    return Fail(error, "cannot query", source, code);
+  }
+  return !fs::is_directory(status) || CopyTree(source, target, error);
+}
+
+}  // namespace
+
+std::optional<std::set<std::string>> ListMachineFiles(std::string_view folder, std::string* error) {
+  const fs::path path = PathFromUtf8(folder);
+  std::set<std::string> names;
+  std::error_code code;
+  fs::directory_iterator entry(path, code);
+  for (; !code && entry != fs::directory_iterator(); entry.increment(code)) {
+    if (entry->path().extension() == kMachineExtension) {
+      names.insert(Utf8FromPath(entry->path().filename()));
+    }
+  }
+  if (code) {
+    Fail(error, "cannot list folder", path, code);
+    return std::nullopt;
+  }
+  return names;
+}
+
+bool CopyFolderTree(std::string_view source, std::string_view target, std::string* error) {
+  return CopyTree(PathFromUtf8(source), PathFromUtf8(target), error);
+}
+
+bool SeedMachineFolder(std::string_view source, std::string_view target, std::string* error) {
+  const auto present = ListMachineFiles(target, error);
+  if (!present) return false;
+  const auto offered = ListMachineFiles(source, error);
+  if (!offered) return false;
+  const fs::path from = PathFromUtf8(source);
+  const fs::path to = PathFromUtf8(target);
+  for (const std::string& name : *offered) {
+    if (present->count(name)) continue;
+    const std::string base = name.substr(0, name.size() - kMachineExtension.size());
+    if (!CopyFileIfMissing(from / name, to / name, error) ||
+        !CopyCompanionFolder(from / base, to / base, error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace rigwright
