@@ -2,6 +2,7 @@ include(GoogleTest)
 
 # rigwright_add_tests(<target> LABEL <unit|gui|e2e> SOURCES <files...> LIBRARIES <targets...>)
 # Builds one GoogleTest program and registers each of its tests with CTest under the label.
+# GUI tests run on a virtual display of their own, one program at a time.
 function(rigwright_add_tests target)
   cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBRARIES" ${ARGN})
   if(NOT ARG_LABEL)
@@ -12,7 +13,14 @@ function(rigwright_add_tests target)
   target_compile_definitions(${target} PRIVATE
     RIGWRIGHT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     RIGWRIGHT_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  set(extra_properties)
+  if(ARG_LABEL STREQUAL "gui")
+    set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR
+      "${CMAKE_SOURCE_DIR}/cmake/run-with-virtual-display.sh")
+    # Servers started at the same moment could pick the same display number.
+    set(extra_properties RESOURCE_LOCK rigwright_virtual_display)
+  endif()
   gtest_discover_tests(${target}
-    PROPERTIES LABELS ${ARG_LABEL}
+    PROPERTIES LABELS ${ARG_LABEL} ${extra_properties}
     DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -1,0 +1,104 @@
+#include "addin/testing/wx_test_app.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include <wx/app.h>
+#include <wx/debug.h>
+#include <wx/evtloop.h>
+#include <wx/image.h>
+#include <wx/init.h>
+#include <wx/window.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace rigwright::testing {
+namespace {
+
+// Starts the toolkit before the first test and stops it after the last, with one event loop
+// that the tests drive through RunEventsUntil.
+class WxEnvironment final : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "rigwright-gui-tests";
+    static char* argv[] = {name, nullptr};
+    // A failed toolkit assertion (a misused control, an unexpected modal dialog) fails the
+    // test instead of opening a message box that nobody answers.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& func,
+                          const wxString& cond, const wxString& msg) {
+      ADD_FAILURE_AT(file.utf8_str(), line)
+          << "wx assertion in " << func << ": " << cond << " " << msg;
+    });
+    wxApp::SetInstance(new wxApp);
+    ASSERT_TRUE(wxEntryStart(argc, argv)) << "the toolkit did not start; is there a display?";
+    ASSERT_TRUE(wxTheApp->CallOnInit());
+    wxInitAllImageHandlers();
+    loop_ = std::make_unique<wxGUIEventLoop>();
+    wxEventLoopBase::SetActive(loop_.get());
+  }
+  void TearDown() override {
+    RunEventsFor(std::chrono::milliseconds(50));  // lets windows destroyed with Destroy() go
+    wxEventLoopBase::SetActive(nullptr);
+    loop_.reset();
+    wxEntryCleanup();
+  }
+
+ private:
+  std::unique_ptr<wxGUIEventLoop> loop_;
+};
+
+[[maybe_unused]] const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+
+void RunPendingEvents() {
+  wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+  while (loop && loop->Pending()) loop->Dispatch();
+  wxTheApp->ProcessPendingEvents();
+  wxTheApp->ProcessIdle();
+}
+
+}  // namespace
+
+bool RunEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    RunPendingEvents();
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+void RunEventsFor(std::chrono::milliseconds duration) {
+  const auto end = std::chrono::steady_clock::now() + duration;
+  RunEventsUntil([&] { return std::chrono::steady_clock::now() >= end; }, duration * 2);
+}
+
+bool SaveScreenshot(wxWindow& window, const std::filesystem::path& file) {
+  // Read back from the display server itself: what is on the screen, not what the toolkit
+  // believes it drew.
+  const std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+  if (!display) return false;
+  const wxRect area = window.GetScreenRect();
+  XImage* shot = XGetImage(display.get(), DefaultRootWindow(display.get()), area.GetX(),
+                           area.GetY(), static_cast<unsigned>(area.GetWidth()),
+                           static_cast<unsigned>(area.GetHeight()), AllPlanes, ZPixmap);
+  if (!shot) return false;
+  wxImage image(area.GetWidth(), area.GetHeight());
+  for (int y = 0; y < area.GetHeight(); ++y) {
+    for (int x = 0; x < area.GetWidth(); ++x) {
+      const unsigned long pixel = XGetPixel(shot, x, y);
+      image.SetRGB(x, y, (pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
+    }
+  }
+  XDestroyImage(shot);
+  std::error_code ignored;
+  std::filesystem::create_directories(file.parent_path(), ignored);
+  return image.SaveFile(file.string(), wxBITMAP_TYPE_PNG);
+}
+
+}  // namespace rigwright::testing
