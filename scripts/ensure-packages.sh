@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   libwxgtk3.2-dev
   openssl gzip
+  xvfb xauth
 )
 
 missing=()
