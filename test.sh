@@ -15,4 +15,4 @@ esac
 scripts/ensure-packages.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
-ctest --preset "$preset" -j "$(nproc)"
+xvfb-run -a ctest --preset "$preset" -j "$(nproc)"

@@ -8,6 +8,7 @@ packages=(
   libcrypto++-dev libjsoncpp-dev zlib1g-dev
   libgtest-dev libgmock-dev
   openssl gzip
+  libwxgtk3.2-dev libx11-dev xvfb xauth
 )
 
 missing=()
