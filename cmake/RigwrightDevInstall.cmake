@@ -4,8 +4,9 @@
 #   XDG_CONFIG_DIRS=<build>/dev-config <build>/dev-install/RigwrightWrapper
 include_guard(GLOBAL)
 
-set(RIGWRIGHT_DEV_INSTALL_DIR "${CMAKE_BINARY_DIR}/dev-install")
-set(RIGWRIGHT_DEV_CONFIG_DIR "${CMAKE_BINARY_DIR}/dev-config")
+# Cached so that every folder sees them, although this file is read once.
+set(RIGWRIGHT_DEV_INSTALL_DIR "${CMAKE_BINARY_DIR}/dev-install" CACHE INTERNAL "")
+set(RIGWRIGHT_DEV_CONFIG_DIR "${CMAKE_BINARY_DIR}/dev-config" CACHE INTERNAL "")
 
 file(MAKE_DIRECTORY "${RIGWRIGHT_DEV_INSTALL_DIR}")
 file(WRITE "${RIGWRIGHT_DEV_CONFIG_DIR}/Orvane/Orvane Rigwright for Mastercam.conf"
