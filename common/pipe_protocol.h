@@ -26,7 +26,7 @@ inline constexpr std::size_t kMaxMessageBytes = kStlBufferSize - 1;  // 10239
 inline constexpr char kStlEntrySeparator = ';';
 
 struct FittedStlReply {
-  std::string text;       // whole entries only, at most the limit in bytes
+  std::string text;        // whole entries only, at most the limit in bytes
   int entriesLeftOut = 0;  // entries of the original that did not fit
 };
 

@@ -10,7 +10,8 @@ std::optional<std::string> DirectoryFromSettings(std::string_view settingsText) 
   while (!settingsText.empty()) {
     const std::size_t end = settingsText.find('\n');
     std::string_view line = settingsText.substr(0, end);
-    settingsText = end == std::string_view::npos ? std::string_view() : settingsText.substr(end + 1);
+    settingsText =
+        end == std::string_view::npos ? std::string_view() : settingsText.substr(end + 1);
     if (line.ends_with('\r')) line.remove_suffix(1);
     if (!line.starts_with(kKey)) continue;
     line.remove_prefix(kKey.size());

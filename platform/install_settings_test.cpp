@@ -25,8 +25,7 @@ TEST(InstallSettingsTest, TheFileIsReadFromTheFirstConfigurationFolder) {
   ScopedEnvironment environment;
   environment.Set("XDG_CONFIG_DIRS", first.path().string() + ":" + second.path().string());
   second.Write("Orvane/Orvane Rigwright for Mastercam.conf", "Directory=/second/\n");
-  EXPECT_EQ(InstallSettingsPath(),
-            first.text() + "Orvane/Orvane Rigwright for Mastercam.conf");
+  EXPECT_EQ(InstallSettingsPath(), first.text() + "Orvane/Orvane Rigwright for Mastercam.conf");
   EXPECT_EQ(InstallFolder(), kDefaultInstallFolder) << "only the first folder counts";
 
   first.Write("Orvane/Orvane Rigwright for Mastercam.conf", "Directory=/first/\n");

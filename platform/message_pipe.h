@@ -20,10 +20,10 @@ namespace rigwright {
 std::string PipeSocketPath(std::string_view pipeName, std::string* error);
 
 enum class PipeReadResult {
-  kMessage,   // one whole message was read (it may be empty)
-  kTooLong,   // the message was longer than the reader allowed; it is discarded
-  kClosed,    // the other end closed without sending anything more
-  kFailed,    // the system reported an error
+  kMessage,  // one whole message was read (it may be empty)
+  kTooLong,  // the message was longer than the reader allowed; it is discarded
+  kClosed,   // the other end closed without sending anything more
+  kFailed,   // the system reported an error
 };
 
 // One connection. Closing it (destroying the object) ends the connection for both sides.

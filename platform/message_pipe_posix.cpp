@@ -71,9 +71,7 @@ bool FillAddress(const std::string& path, sockaddr_un* address) {
   return true;
 }
 
-UniqueFd NewSocket() {
-  return UniqueFd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
-}
+UniqueFd NewSocket() { return UniqueFd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0)); }
 
 bool ConnectSocket(int fd, const std::string& path) {
   sockaddr_un address;
@@ -184,7 +182,9 @@ bool RemoveIfStale(const std::string& path) {
 bool BindAndListen(int fd, const std::string& path, std::string* error) {
   sockaddr_un address;
   FillAddress(path, &address);
-  auto bind = [&] { return ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)); };
+  auto bind = [&] {
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+  };
   int result = bind();
   if (result != 0 && errno == EADDRINUSE && RemoveIfStale(path)) result = bind();
   if (result != 0) {

@@ -144,8 +144,8 @@ TEST_F(MessagePipeTest, NamesThatCannotNameASocketAreRefused) {
   }
   std::string error;
   EXPECT_EQ(PipeSocketPath(std::string(kPipeNamePrefix) + std::string(200, 'x'), &error), "");
-  EXPECT_EQ(PipeSocketPath(kPipe, &error), runtime_.text() + "rigwright/" +
-                                               std::string(kPipe.substr(kPipeNamePrefix.size())));
+  EXPECT_EQ(PipeSocketPath(kPipe, &error),
+            runtime_.text() + "rigwright/" + std::string(kPipe.substr(kPipeNamePrefix.size())));
 }
 
 TEST_F(MessagePipeTest, AFolderOthersCanEnterMakesThePipeUnusable) {

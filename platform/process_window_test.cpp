@@ -26,10 +26,10 @@ class ProcessWindowTest : public ::testing::Test {
   }
 
   Window NewWindow(long pid) {
-    Window window = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 100, 100,
-                                        0, 0, 0);
-    XChangeProperty(display_, window, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL,
-                    32, PropModeReplace, reinterpret_cast<unsigned char*>(&pid), 1);
+    Window window =
+        XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 100, 100, 0, 0, 0);
+    XChangeProperty(display_, window, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(&pid), 1);
     XMapWindow(display_, window);
     XSync(display_, False);
     return window;

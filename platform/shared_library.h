@@ -21,7 +21,7 @@ class SharedLibrary {
 
 // Loads `pathOrName`: a path containing '/' is loaded from there, a plain file name through the
 // system's normal library search. Null with `error` set (what the loader said) on failure.
-std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& pathOrName,
-                                                 Unloading unloading, std::string* error);
+std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& pathOrName, Unloading unloading,
+                                                 std::string* error);
 
 }  // namespace rigwright

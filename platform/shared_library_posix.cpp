@@ -18,8 +18,8 @@ class PosixSharedLibrary final : public SharedLibrary {
 
 }  // namespace
 
-std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& pathOrName,
-                                                 Unloading unloading, std::string* error) {
+std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& pathOrName, Unloading unloading,
+                                                 std::string* error) {
   int flags = RTLD_NOW | RTLD_LOCAL;
   if (unloading == Unloading::kNever) flags |= RTLD_NODELETE;
   void* handle = ::dlopen(pathOrName.c_str(), flags);

@@ -19,8 +19,7 @@ TEST(SharedLibraryTest, APlainNameIsFoundThroughTheSystemSearch) {
 
 TEST(SharedLibraryTest, AMissingLibraryIsAnErrorNamingIt) {
   std::string error;
-  EXPECT_EQ(LoadSharedLibrary("/nonexistent/libMavriloDll.so", Unloading::kNever, &error),
-            nullptr);
+  EXPECT_EQ(LoadSharedLibrary("/nonexistent/libMavriloDll.so", Unloading::kNever, &error), nullptr);
   EXPECT_NE(error.find("/nonexistent/libMavriloDll.so"), std::string::npos) << error;
 }
 

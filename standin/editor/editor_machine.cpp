@@ -29,9 +29,9 @@ std::string NewGuidText() {
   Guid guid;
   NewRandomGuid(&guid);
   char text[40];
-  std::snprintf(text, sizeof(text), "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                guid.data1, guid.data2, guid.data3, guid.data4[0], guid.data4[1], guid.data4[2],
-                guid.data4[3], guid.data4[4], guid.data4[5], guid.data4[6], guid.data4[7]);
+  std::snprintf(text, sizeof(text), "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", guid.data1,
+                guid.data2, guid.data3, guid.data4[0], guid.data4[1], guid.data4[2], guid.data4[3],
+                guid.data4[4], guid.data4[5], guid.data4[6], guid.data4[7]);
   return text;
 }
 
@@ -71,7 +71,8 @@ bool IsPlainName(std::string_view name) {
 
 bool IsColor(std::string_view text) {
   return text.size() == 8 && text.starts_with("0x") &&
-         std::all_of(text.begin() + 2, text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+         std::all_of(text.begin() + 2, text.end(),
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
 // A name for `fileName` that nothing in `dataFolder` has yet.

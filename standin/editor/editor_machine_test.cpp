@@ -79,9 +79,10 @@ TEST(AddSolidsTest, EachSolidIsCopiedInAndReferencedRelativelyWithItsColour) {
   const auto base = parts.Write("Base.stl", "solid base");
   const auto other = parts.Write("other/Base.stl", "solid other base");
 
-  const SolidsAdded result = AddSolids(
-      library.text(), "Mill",
-      {{base.string(), "0x102030"}, {other.string(), std::nullopt}, {parts.text() + "gone.stl", {}}});
+  const SolidsAdded result = AddSolids(library.text(), "Mill",
+                                       {{base.string(), "0x102030"},
+                                        {other.string(), std::nullopt},
+                                        {parts.text() + "gone.stl", {}}});
 
   EXPECT_EQ(result.added, 2);
   ASSERT_EQ(result.problems.size(), 1u);

@@ -29,9 +29,11 @@ bool ParseScript(std::string_view text, std::vector<ScriptAction>* actions, std:
     ScriptAction action{std::string(line.substr(0, blank)),
                         blank == std::string_view::npos ? "" : std::string(line.substr(blank + 1))};
     const bool named = action.verb == "new" || action.verb == "select";
-    const bool bare = action.verb == "add-solid" || action.verb == "export" || action.verb == "close";
+    const bool bare =
+        action.verb == "add-solid" || action.verb == "export" || action.verb == "close";
     if (!(named && !action.argument.empty()) && !(bare && action.argument.empty())) {
-      *error = "script line " + std::to_string(lineNumber) + " is not an action: " + std::string(line);
+      *error =
+          "script line " + std::to_string(lineNumber) + " is not an action: " + std::string(line);
       return false;
     }
     actions->push_back(std::move(action));

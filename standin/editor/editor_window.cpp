@@ -60,8 +60,8 @@ void EditorWindow::Refresh(const std::string& status) {
   }
   components_->DeleteAllItems();
   for (const Component& component : session_.SelectedComponents()) {
-    const long row = components_->InsertItem(components_->GetItemCount(),
-                                             wxString::FromUTF8(component.name));
+    const long row =
+        components_->InsertItem(components_->GetItemCount(), wxString::FromUTF8(component.name));
     components_->SetItem(row, 1, wxString::FromUTF8(component.path));
     components_->SetItem(row, 2, wxString::FromUTF8(component.color));
   }

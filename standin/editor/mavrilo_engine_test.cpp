@@ -42,8 +42,8 @@ class MavriloEngineTest : public ::testing::Test {
   void SetUp() override {
     if (!toolkitUp_) GTEST_SKIP() << "needs a display (run under xvfb-run)";
     std::string error;
-    engine_ = LoadSharedLibrary(RIGWRIGHT_DEV_INSTALL_DIR "/libMavriloDll.so", Unloading::kNever,
-                                &error);
+    engine_ =
+        LoadSharedLibrary(RIGWRIGHT_DEV_INSTALL_DIR "/libMavriloDll.so", Unloading::kNever, &error);
     ASSERT_TRUE(engine_) << error;
     stlRequests = 0;
     exported.clear();

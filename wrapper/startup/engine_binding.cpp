@@ -26,7 +26,8 @@ Entry Lookup(const SharedLibrary& library, const char* name) {
 
 std::vector<std::string> EngineLibraryCandidates(std::string_view installFolder) {
   std::vector<std::string> candidates;
-  if (!installFolder.empty()) candidates.push_back(WithTrailingSeparator(installFolder) + kEngineLibraryName);
+  if (!installFolder.empty())
+    candidates.push_back(WithTrailingSeparator(installFolder) + kEngineLibraryName);
   candidates.push_back(kEngineLibraryName);
   candidates.push_back(std::string(kDefaultInstallFolder) + kEngineLibraryName);
   return candidates;

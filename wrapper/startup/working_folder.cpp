@@ -19,7 +19,8 @@ std::string WorkingFolderName(int index) {
 }
 
 WorkingFolder ClaimWorkingFolder(std::string_view temporaryFolder) {
-  if (temporaryFolder.empty()) return {{}, "there is no temporary folder to make a working folder in"};
+  if (temporaryFolder.empty())
+    return {{}, "there is no temporary folder to make a working folder in"};
   for (int index = 0; index < kMaxNames; ++index) {
     const std::string path = std::string(temporaryFolder) + WorkingFolderName(index);
     std::error_code error;

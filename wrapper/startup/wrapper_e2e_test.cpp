@@ -83,8 +83,7 @@ class WrapperProcessTest : public ::testing::Test {
   }
 
   void UseEngineFolder(const std::string& folder) {
-    root_.Write("config/Orvane/Orvane Rigwright for Mastercam.conf",
-                "Directory=" + folder + "/\n");
+    root_.Write("config/Orvane/Orvane Rigwright for Mastercam.conf", "Directory=" + folder + "/\n");
   }
 
   // Runs the wrapper to its end and returns its exit code; its stderr lands in stderr_.
@@ -198,6 +197,25 @@ TEST_F(WrapperProcessTest, WithoutAWorkingFolderItSaysSoAndStillRunsTheEditor) {
   EXPECT_NE(stderr_.find("working folder /proc/Rigwright"), std::string::npos) << stderr_;
   EXPECT_EQ(addin.Stop(), std::vector<std::string>{"Need stl path"}) << "no folder message";
   EXPECT_EQ(Record()["reply"], "/parts/a.stl");
+}
+
+TEST_F(WrapperProcessTest, TheStagedEditorAddsASolidFromTheAddinToANewMachine) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "the wrapper needs a display (xvfb-run)";
+  UseEngineFolder(RIGWRIGHT_DEV_INSTALL_DIR);
+  const auto script = root_.Write("script", "new Mill\nadd-solid\n");
+  environment_.Set("MAVRILO_SCRIPT", script.string());
+  const auto solid = root_.Write("parts/Table.stl", "solid table");
+  TestAddin addin(kPipe, solid.string() + "@0x808080");
+  std::filesystem::create_directory(root_.path() / "library");
+
+  EXPECT_EQ(RunWrapper({"--machineDirectory=\"" + root_.text() + "library/\"",
+                        "--pipeName=\"" + std::string(kPipe) + "\""}),
+            0)
+      << stderr_;
+
+  EXPECT_EQ(addin.Stop().size(), 2u);
+  EXPECT_EQ(ReadText(root_.path() / "library" / "Mill" / "Table.stl"), "solid table");
+  EXPECT_NE(ReadText(root_.path() / "library" / "Mill.mcfg").find("0x808080"), std::string::npos);
 }
 
 TEST_F(WrapperProcessTest, WithoutADisplayItFailsWithExitCodeOneAndSaysWhy) {

@@ -20,10 +20,10 @@ TEST(ParseWrapperOptionsTest, WithoutOptionsEveryDefaultStands) {
 }
 
 TEST(ParseWrapperOptionsTest, TheAddinsCommandLineGivesEveryValue) {
-  const WrapperOptions options = ParseWrapperOptions(
-      R"(--language="de-DE" --machineDirectory="/home/u/M y/" --defaultUnit=1 )"
-      R"(--pipeName="\\.\pipe\0A1B2C3D0E0F1A2B3C4D5E6F708192A3")",
-      Defaults());
+  const WrapperOptions options =
+      ParseWrapperOptions(R"(--language="de-DE" --machineDirectory="/home/u/M y/" --defaultUnit=1 )"
+                          R"(--pipeName="\\.\pipe\0A1B2C3D0E0F1A2B3C4D5E6F708192A3")",
+                          Defaults());
   EXPECT_EQ(options.language, "de-DE");
   EXPECT_EQ(options.machineFolder, "/home/u/M y/");
   EXPECT_EQ(options.defaultUnit, 1);
@@ -52,9 +52,11 @@ TEST(ParseWrapperOptionsTest, AValueWithoutClosingQuoteRunsToTheEnd) {
 
 TEST(ParseWrapperOptionsTest, AnUnquotedValueTakesTheNextQuotedTextOrKeepsTheDefault) {
   EXPECT_EQ(ParseWrapperOptions(R"(--language=de --pipeName="\\.\pipe\p")", Defaults()).language,
-            R"(\\.\pipe\p)") << "the quote search runs on from the option name";
+            R"(\\.\pipe\p)")
+      << "the quote search runs on from the option name";
   EXPECT_EQ(ParseWrapperOptions(R"(--pipeName="\\.\pipe\p" --language=de)", Defaults()).language,
-            "en-US") << "no quote after the name: the default stands";
+            "en-US")
+      << "no quote after the name: the default stands";
 }
 
 TEST(ParseWrapperOptionsTest, NamesAreExactAndCaseSensitive) {
