@@ -7,3 +7,7 @@ target_include_directories(rigwright_wx SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIR
 target_compile_definitions(rigwright_wx INTERFACE ${wxWidgets_DEFINITIONS})
 target_compile_options(rigwright_wx INTERFACE ${wxWidgets_CXX_FLAGS})
 target_link_libraries(rigwright_wx INTERFACE ${wxWidgets_LIBRARIES})
+
+if(RIGWRIGHT_SANITIZE)
+  target_sources(rigwright_wx INTERFACE "${CMAKE_CURRENT_LIST_DIR}/toolkit_leak_suppressions.cpp")
+endif()
