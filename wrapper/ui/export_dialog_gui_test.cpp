@@ -92,12 +92,14 @@ TEST_F(ExportDialogGuiTest, WithKelmorasFolderTheInstalledTargetIsPreselected) {
 }
 
 TEST_F(ExportDialogGuiTest, FilledDialogWritesABundleThatVerifies) {
-  dir_.Write("Machines/Mill/config.json", "{}");
-  dir_.Write("Machines/Mill/base.stl", "solid-ish");
+  // Non-ASCII folders on every path: the fields hand UTF-8 to the writers unchanged.
+  dir_.Write("Maschinen-\xC3\xBC/Mill/config.json", "{}");
+  dir_.Write("Maschinen-\xC3\xBC/Mill/base.stl", "solid-ish");
   const std::string machine =
-      dir_.Write("Machines/Mill.mcfg", R"({"MachineDefinition":{"B":{"Path":"base.stl"}}})").string();
-  const std::string post = dir_.Write("posts/Fanuc.pst", "%\nO1000\n%\n").string();
-  const std::string bundle = dir_.text() + "out/Mill.OrvaneSimBundle";
+      dir_.Write("Maschinen-\xC3\xBC/Mill.mcfg", R"({"MachineDefinition":{"B":{"Path":"base.stl"}}})")
+          .string();
+  const std::string post = dir_.Write("Posts \xE6\x9C\xBA/Fanuc.pst", "%\nO1000\n%\n").string();
+  const std::string bundle = dir_.text() + "Ausgabe \xC3\x9F/Mill.OrvaneSimBundle";
 
   auto dialog = Open(machine);
   dialog->saveAsField()->SetFieldText(bundle);
