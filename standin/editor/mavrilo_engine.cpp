@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "standin/automation/ui_script.h"
 #include "standin/editor/editor_session.h"
 #include "standin/editor/editor_window.h"
 
@@ -58,6 +59,8 @@ MAVRILO_EXPORT int RunMavrilo(const char* machineFolder, std::int32_t machineFol
         std::string(machineFolder, static_cast<std::size_t>(machineFolderLength)), createStl,
         exportMachine);
     rigwright::editor::EditorWindow window(session, std::move(script));
+    // A scripted user for the wrapper's own dialogs, when a run is automated.
+    rigwright::automation::StartUiScriptFromEnvironment();
     window.ShowModal();
     return 0;
   } catch (const std::exception& error) {

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 
+#include "common/testing/scoped_environment.h"
 #include "common/testing/test_folder.h"
 #include "common/testing/wx_test_support.h"
 #include "wrapper/ui/export_dialog.h"
@@ -26,15 +27,7 @@ class RecordingMessages final : public DialogMessages {
 
 class ExportDialogGuiTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* appData = std::getenv("APPDATA");
-    if (appData) savedAppData_ = appData;
-    hadAppData_ = appData != nullptr;
-    setenv("APPDATA", (dir_.path() / "AppData").c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadAppData_) setenv("APPDATA", savedAppData_.c_str(), 1); else unsetenv("APPDATA");
-  }
+  void SetUp() override { environment_.Set("APPDATA", (dir_.path() / "AppData").string()); }
 
   // A dialog opened the way the export callback opens it, but without a modal loop.
   std::unique_ptr<ExportDialog> Open(const std::string& machineFile) {
@@ -52,8 +45,7 @@ class ExportDialogGuiTest : public ::testing::Test {
 
   TestFolder dir_;
   RecordingMessages messages_;
-  std::string savedAppData_;
-  bool hadAppData_ = false;
+  ScopedEnvironment environment_;
 };
 
 TEST_F(ExportDialogGuiTest, WithoutKelmorasFolderOnlyTheBundleIsOfferedWithItsSaveAsRow) {

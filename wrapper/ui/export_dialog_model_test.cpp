@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/testing/scoped_environment.h"
 #include "common/testing/test_folder.h"
 
 namespace rigwright {
@@ -161,13 +162,11 @@ TEST_F(ExportDialogModelTest, FailuresCloseWithoutIconAndSayWhy) {
 }
 
 TEST_F(ExportDialogModelTest, SimulatorFolderIsOfferedOnlyWhenItExists) {
-  const char* saved = std::getenv("APPDATA");
-  const std::string previous = saved ? saved : "";
-  setenv("APPDATA", dir_.path().c_str(), 1);
+  ScopedEnvironment environment;
+  environment.Set("APPDATA", dir_.path().string());
   EXPECT_EQ(FindSimulatorMachineFolder(), "");
   std::filesystem::create_directories(dir_.path() / "Kelmora" / "MachineCfg");
   EXPECT_EQ(FindSimulatorMachineFolder(), dir_.text() + "Kelmora/MachineCfg/");
-  if (saved) setenv("APPDATA", previous.c_str(), 1); else unsetenv("APPDATA");
 }
 
 TEST(FileDialogTextTest, FilterAndDefaultExtension) {
