@@ -27,20 +27,7 @@ void RecordExport(const char* machineFile) { exported.push_back(machineFile); }
 
 class MavriloEngineTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (!std::getenv("DISPLAY")) return;
-    static int argc = 1;
-    static char name[] = "mavrilo_engine_test";
-    static char* argv[] = {name, nullptr};
-    wxApp::SetInstance(new wxApp);
-    toolkitUp_ = wxEntryStart(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    if (toolkitUp_) wxEntryCleanup();
-  }
-
   void SetUp() override {
-    if (!toolkitUp_) GTEST_SKIP() << "needs a display (run under xvfb-run)";
     std::string error;
     engine_ =
         LoadSharedLibrary(RIGWRIGHT_DEV_INSTALL_DIR "/libMavriloDll.so", Unloading::kNever, &error);
@@ -62,13 +49,10 @@ class MavriloEngineTest : public ::testing::Test {
     return run(folder.c_str(), static_cast<std::int32_t>(folder.size()), "", 0, 0, "en-US", 5, 0);
   }
 
-  static bool toolkitUp_;
   std::unique_ptr<SharedLibrary> engine_;
   TestFolder work_, library_;
   ScopedEnvironment environment_;
 };
-
-bool MavriloEngineTest::toolkitUp_ = false;
 
 TEST_F(MavriloEngineTest, AScriptMakesAMachineAddsSolidsThroughTheCallbackAndExportsIt) {
   const auto base = work_.Write("parts/Base.stl", "solid base");

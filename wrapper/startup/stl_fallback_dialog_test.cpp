@@ -42,26 +42,9 @@ namespace {
 
 class StlFallbackDialogTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (!std::getenv("DISPLAY")) return;
-    static int argc = 1;
-    static char name[] = "stl_fallback_dialog_test";
-    static char* argv[] = {name, nullptr};
-    wxApp::SetInstance(new wxApp);
-    toolkitUp_ = wxEntryStart(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    if (toolkitUp_) wxEntryCleanup();
-  }
-  void SetUp() override {
-    if (!toolkitUp_) GTEST_SKIP() << "needs a display (run under xvfb-run)";
-  }
 
-  static bool toolkitUp_;
   DialogStlRequestUser user_;
 };
-
-bool StlFallbackDialogTest::toolkitUp_ = false;
 
 TEST_F(StlFallbackDialogTest, ACancelledFileDialogChoosesNothing) {
   std::vector<std::string> chosen = {"stale"};
