@@ -15,4 +15,5 @@ esac
 scripts/ensure-packages.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
-ctest --preset "$preset" -j "$(nproc)"
+# One virtual display for the whole run: GUI tests open real windows on it.
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j "$(nproc)"

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   libwxgtk3.2-dev
   openssl gzip
-  xvfb xauth libx11-dev
+  libx11-dev xvfb xauth
 )
 
 missing=()

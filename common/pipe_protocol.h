@@ -1,0 +1,40 @@
+// What the add-in and the wrapper say to each other over their pipe. Each connection carries one
+// message from the wrapper and at most one reply; messages have no header or terminator.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rigwright {
+
+// Every pipe name starts with this; the rest names the pipe.
+inline constexpr std::string_view kPipeNamePrefix = "\\\\.\\pipe\\";
+
+// The wrapper's pipe name when it is started without "--pipeName=". No add-in listens on it.
+inline constexpr std::string_view kDefaultPipeName = "\\\\.\\pipe\\OrvaneRigwrightPipe";
+
+// The wrapper's request for STL files; the whole message, 13 bytes.
+inline constexpr std::string_view kStlRequest = "Need stl path";
+
+// The engine's STL buffer, terminating zero included, and so the longest reply it can take.
+inline constexpr std::size_t kStlBufferSize = 10240;
+inline constexpr std::size_t kMaxMessageBytes = kStlBufferSize - 1;  // 10239
+
+// Entries of an STL reply are joined by this.
+inline constexpr char kStlEntrySeparator = ';';
+
+struct FittedStlReply {
+  std::string text;        // whole entries only, at most the limit in bytes
+  int entriesLeftOut = 0;  // entries of the original that did not fit
+};
+
+// Cuts `reply` after the last whole entry that fits in `limit` bytes, so that no receiver ever
+// sees half a path. A reply that fits is returned unchanged.
+FittedStlReply FitStlReply(std::string_view reply, std::size_t limit = kMaxMessageBytes);
+
+// The entries of a reply joined the way the wire carries them.
+std::string JoinStlEntries(const std::vector<std::string>& entries);
+
+}  // namespace rigwright

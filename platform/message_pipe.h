@@ -1,0 +1,59 @@
+// A local message pipe between two processes of the same user: every write is one message and
+// every read returns one whole message, so neither side needs headers or terminators.
+//
+// A pipe is known by its described name, "\\.\pipe\" followed by NAME. The server listens on a
+// socket named NAME inside a private runtime folder of the user; the client finds it there. The
+// folder must be a directory owned by the user with no group or other access, else the pipe is
+// treated as unusable on both sides.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace rigwright {
+
+// Where the socket of `pipeName` lives, or an empty text (and `error` set) when the name is not a
+// pipe name this platform can carry: it lacks the "\\.\pipe\" prefix, or NAME is empty, "." or
+// "..", holds '/' or '\', or is too long for a socket address.
+std::string PipeSocketPath(std::string_view pipeName, std::string* error);
+
+enum class PipeReadResult {
+  kMessage,  // one whole message was read (it may be empty)
+  kTooLong,  // the message was longer than the reader allowed; it is discarded
+  kClosed,   // the other end closed without sending anything more
+  kFailed,   // the system reported an error
+};
+
+// One connection. Closing it (destroying the object) ends the connection for both sides.
+class PipeConnection {
+ public:
+  virtual ~PipeConnection() = default;
+  // Sends `message` as one message. False when the connection is gone or the system refused.
+  virtual bool Write(std::string_view message) = 0;
+  // Blocks until one message arrives and stores at most `maxBytes` of it in `message`.
+  virtual PipeReadResult Read(std::size_t maxBytes, std::string* message) = 0;
+};
+
+// The listening end. Thread safety: Wake() may be called from any thread while another thread
+// waits in Accept(); nothing else may be called concurrently.
+class PipeServer {
+ public:
+  virtual ~PipeServer() = default;  // stops listening and removes the socket
+  // Blocks until a client of the same user connects, and returns its connection. Returns null
+  // once Wake() has been called (also for every later call) or when the system reports an error.
+  virtual std::unique_ptr<PipeConnection> Accept() = 0;
+  // Makes a waiting Accept() return null at once; later calls return null without waiting.
+  virtual void Wake() = 0;
+};
+
+// Creates the runtime folder if needed, checks it, and listens on `pipeName`. Fails (null, with
+// `error` naming the socket and the reason) when another server already listens on that name.
+std::unique_ptr<PipeServer> ListenOnPipe(std::string_view pipeName, std::string* error);
+
+// Connects to the server of `pipeName` without waiting. Null when no server listens, the name is
+// refused, or the runtime folder fails the ownership and mode check.
+std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName);
+
+}  // namespace rigwright

@@ -1,0 +1,247 @@
+#include "platform/message_pipe.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "common/pipe_protocol.h"
+#include "platform/unique_fd.h"
+
+namespace rigwright {
+namespace {
+
+std::string PosixError(const std::string& context, int err) {
+  return context + ": " + std::generic_category().message(err);
+}
+
+// The user's private folder for pipe sockets, with a trailing '/'.
+std::string RuntimeFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime) {
+    std::string folder(runtime);
+    if (folder.back() != '/') folder += '/';
+    return folder + "rigwright/";
+  }
+  std::error_code ignored;
+  std::string temp = std::filesystem::temp_directory_path(ignored).string();
+  if (temp.empty()) temp = "/tmp";
+  if (temp.back() != '/') temp += '/';
+  return temp + "rigwright-" + std::to_string(::getuid()) + "/";
+}
+
+// Anyone who could write into the folder could put their own socket in place of ours.
+bool IsPrivateFolder(const std::string& folder, std::string* error) {
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0) {
+    *error = PosixError("cannot inspect pipe folder " + folder, errno);
+    return false;
+  }
+  if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
+    *error = "pipe folder " + folder +
+             " is not a directory owned by this user without group or other access";
+    return false;
+  }
+  return true;
+}
+
+bool MakePrivateFolder(const std::string& folder, std::string* error) {
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    *error = PosixError("cannot create pipe folder " + folder, errno);
+    return false;
+  }
+  return IsPrivateFolder(folder, error);
+}
+
+bool FillAddress(const std::string& path, sockaddr_un* address) {
+  std::memset(address, 0, sizeof(*address));
+  address->sun_family = AF_UNIX;
+  if (path.size() >= sizeof(address->sun_path)) return false;
+  std::memcpy(address->sun_path, path.data(), path.size());
+  return true;
+}
+
+UniqueFd NewSocket() { return UniqueFd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0)); }
+
+bool ConnectSocket(int fd, const std::string& path) {
+  sockaddr_un address;
+  if (!FillAddress(path, &address)) return false;
+  int result;
+  do {
+    result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+class PosixPipeConnection final : public PipeConnection {
+ public:
+  explicit PosixPipeConnection(UniqueFd fd) : fd_(std::move(fd)) {
+    // Credentials come with every message but not with the end of the stream, which tells an
+    // empty message from a closed connection.
+    const int on = 1;
+    ::setsockopt(fd_.get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof(on));
+  }
+
+  bool Write(std::string_view message) override {
+    ssize_t sent;
+    do {
+      sent = ::send(fd_.get(), message.data(), message.size(), MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(message.size());
+  }
+
+  PipeReadResult Read(std::size_t maxBytes, std::string* message) override {
+    std::vector<char> buffer(maxBytes + 1);
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+    iovec part{buffer.data(), buffer.size()};
+    msghdr header{};
+    header.msg_iov = &part;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof(control);
+    ssize_t received;
+    do {
+      received = ::recvmsg(fd_.get(), &header, MSG_TRUNC | MSG_CMSG_CLOEXEC);
+    } while (received < 0 && errno == EINTR);
+    if (received < 0) return PipeReadResult::kFailed;
+    if (received == 0 && header.msg_controllen == 0) return PipeReadResult::kClosed;
+    if (static_cast<std::size_t>(received) > maxBytes) return PipeReadResult::kTooLong;
+    message->assign(buffer.data(), static_cast<std::size_t>(received));
+    return PipeReadResult::kMessage;
+  }
+
+ private:
+  UniqueFd fd_;
+};
+
+class PosixPipeServer final : public PipeServer {
+ public:
+  PosixPipeServer(UniqueFd listener, UniqueFd wakeRead, UniqueFd wakeWrite, std::string path)
+      : listener_(std::move(listener)),
+        wakeRead_(std::move(wakeRead)),
+        wakeWrite_(std::move(wakeWrite)),
+        path_(std::move(path)) {}
+
+  ~PosixPipeServer() override { ::unlink(path_.c_str()); }
+
+  std::unique_ptr<PipeConnection> Accept() override {
+    while (!woken_) {
+      pollfd waits[2] = {{listener_.get(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
+      if (::poll(waits, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return nullptr;
+      }
+      if (woken_ || (waits[1].revents & POLLIN)) break;
+      UniqueFd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+      if (!client.valid()) {
+        if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
+        return nullptr;
+      }
+      if (IsSameUser(client.get())) return std::make_unique<PosixPipeConnection>(std::move(client));
+    }
+    return nullptr;
+  }
+
+  void Wake() override {
+    woken_ = true;
+    const char byte = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(wakeWrite_.get(), &byte, 1);
+  }
+
+ private:
+  static bool IsSameUser(int fd) {
+    ucred peer{};
+    socklen_t size = sizeof(peer);
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
+  }
+
+  UniqueFd listener_;
+  UniqueFd wakeRead_;
+  UniqueFd wakeWrite_;
+  std::string path_;
+  std::atomic<bool> woken_{false};
+};
+
+// A socket file nobody listens on is left over from a server that ended without cleaning up.
+bool RemoveIfStale(const std::string& path) {
+  UniqueFd probe = NewSocket();
+  if (!probe.valid() || ConnectSocket(probe.get(), path)) return false;
+  return errno == ECONNREFUSED && ::unlink(path.c_str()) == 0;
+}
+
+bool BindAndListen(int fd, const std::string& path, std::string* error) {
+  sockaddr_un address;
+  FillAddress(path, &address);
+  auto bind = [&] {
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+  };
+  int result = bind();
+  if (result != 0 && errno == EADDRINUSE && RemoveIfStale(path)) result = bind();
+  if (result != 0) {
+    *error = errno == EADDRINUSE ? "another server already listens on pipe " + path
+                                 : PosixError("cannot create pipe " + path, errno);
+    return false;
+  }
+  if (::listen(fd, 4) != 0) {
+    *error = PosixError("cannot listen on pipe " + path, errno);
+    ::unlink(path.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string PipeSocketPath(std::string_view pipeName, std::string* error) {
+  if (!pipeName.starts_with(kPipeNamePrefix)) {
+    *error = "\"" + std::string(pipeName) + "\" is not a pipe name";
+    return {};
+  }
+  const std::string_view name = pipeName.substr(kPipeNamePrefix.size());
+  if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != name.npos) {
+    *error = "pipe name \"" + std::string(pipeName) + "\" cannot name a socket";
+    return {};
+  }
+  std::string path = RuntimeFolder() + std::string(name);
+  if (path.size() >= sizeof(sockaddr_un::sun_path)) {
+    *error = "pipe socket path " + path + " is too long";
+    return {};
+  }
+  return path;
+}
+
+std::unique_ptr<PipeServer> ListenOnPipe(std::string_view pipeName, std::string* error) {
+  const std::string path = PipeSocketPath(pipeName, error);
+  if (path.empty() || !MakePrivateFolder(RuntimeFolder(), error)) return nullptr;
+  UniqueFd listener = NewSocket();
+  int wake[2];
+  if (!listener.valid() || ::pipe2(wake, O_CLOEXEC) != 0) {
+    *error = PosixError("cannot create pipe " + path, errno);
+    return nullptr;
+  }
+  UniqueFd wakeRead(wake[0]), wakeWrite(wake[1]);
+  if (!BindAndListen(listener.get(), path, error)) return nullptr;
+  return std::make_unique<PosixPipeServer>(std::move(listener), std::move(wakeRead),
+                                           std::move(wakeWrite), path);
+}
+
+std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName) {
+  std::string error;
+  const std::string path = PipeSocketPath(pipeName, &error);
+  if (path.empty() || !IsPrivateFolder(RuntimeFolder(), &error)) return nullptr;
+  UniqueFd fd = NewSocket();
+  if (!fd.valid() || !ConnectSocket(fd.get(), path)) return nullptr;
+  return std::make_unique<PosixPipeConnection>(std::move(fd));
+}
+
+}  // namespace rigwright

@@ -1,0 +1,27 @@
+// Loading a shared library at run time and finding its functions.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace rigwright {
+
+enum class Unloading {
+  kOnClose,  // the library goes when the object is destroyed
+  kNever,    // the library stays loaded until the process ends (its code may still be running
+             // in callbacks or threads it started)
+};
+
+class SharedLibrary {
+ public:
+  virtual ~SharedLibrary() = default;
+  // The address of the exported symbol `name`, or null when the library has none.
+  virtual void* Symbol(const char* name) const = 0;
+};
+
+// Loads `pathOrName`: a path containing '/' is loaded from there, a plain file name through the
+// system's normal library search. Null with `error` set (what the loader said) on failure.
+std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& pathOrName, Unloading unloading,
+                                                 std::string* error);
+
+}  // namespace rigwright

@@ -1,0 +1,52 @@
+#include "wrapper/startup/engine_binding.h"
+
+#include <cstdint>
+
+#include "common/path_text.h"
+#include "platform/install_settings.h"
+#include "platform/shared_library.h"
+
+namespace rigwright {
+namespace {
+
+std::unique_ptr<SharedLibrary> LoadFirst(const std::vector<std::string>& candidates) {
+  for (const std::string& candidate : candidates) {
+    std::string ignored;  // a missing engine is no error worth a word
+    if (auto library = LoadSharedLibrary(candidate, Unloading::kNever, &ignored)) return library;
+  }
+  return nullptr;
+}
+
+template <typename Entry>
+Entry Lookup(const SharedLibrary& library, const char* name) {
+  return reinterpret_cast<Entry>(library.Symbol(name));
+}
+
+}  // namespace
+
+std::vector<std::string> EngineLibraryCandidates(std::string_view installFolder) {
+  std::vector<std::string> candidates;
+  if (!installFolder.empty())
+    candidates.push_back(WithTrailingSeparator(installFolder) + kEngineLibraryName);
+  candidates.push_back(kEngineLibraryName);
+  candidates.push_back(std::string(kDefaultInstallFolder) + kEngineLibraryName);
+  return candidates;
+}
+
+EngineOutcome BindAndRunEngine(const std::vector<std::string>& candidates,
+                               const EngineCallbacks& callbacks, const EngineRun& run) {
+  const std::unique_ptr<SharedLibrary> library = LoadFirst(candidates);
+  if (!library) return EngineOutcome::kNotFound;
+  const auto runMavrilo = Lookup<RunMavriloEntry>(*library, "RunMavrilo");
+  if (!runMavrilo) return EngineOutcome::kNoRunEntry;
+  const auto setCreateStl = Lookup<SetCreateSTLFuncEntry>(*library, "SetCreateSTLFunc");
+  const auto setExport = Lookup<SetExportFuncEntry>(*library, "SetExportFunc");
+  if (setCreateStl && callbacks.createStl) setCreateStl(callbacks.createStl);
+  if (setExport && callbacks.exportMachine) setExport(callbacks.exportMachine);
+  runMavrilo(run.machineFolder.c_str(), static_cast<std::int32_t>(run.machineFolder.size()), "", 0,
+             run.defaultUnit, run.language.c_str(), static_cast<std::int32_t>(run.language.size()),
+             std::int64_t{0});
+  return EngineOutcome::kRan;
+}
+
+}  // namespace rigwright

@@ -1,0 +1,52 @@
+#include "wrapper/startup/stl_request.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "common/pipe_protocol.h"
+#include "platform/message_pipe.h"
+
+namespace rigwright {
+namespace {
+
+std::string& PipeNameStore() {
+  static std::string pipeName(kDefaultPipeName);
+  return pipeName;
+}
+
+// The reply as the add-in sent it, or nothing when the pipe could not carry the request.
+std::optional<std::string> AskAddin(std::string_view pipeName) {
+  const auto connection = ConnectToPipe(pipeName);
+  if (!connection || !connection->Write(kStlRequest)) return std::nullopt;
+  std::string reply;
+  if (connection->Read(kStlBufferSize, &reply) != PipeReadResult::kMessage) return std::nullopt;
+  reply.resize(std::min(reply.size(), reply.find('\0')));
+  return reply;
+}
+
+}  // namespace
+
+std::string RequestStlFiles(std::string_view pipeName, StlRequestUser& user) {
+  std::optional<std::string> reply = AskAddin(pipeName);
+  if (!reply) reply = JoinStlEntries(user.ChooseStlFiles());
+  FittedStlReply fitted = FitStlReply(*reply);
+  if (fitted.entriesLeftOut > 0) user.TellFilesLeftOut(fitted.entriesLeftOut);
+  return std::move(fitted.text);
+}
+
+void CopyToEngineBuffer(std::string_view reply, char* buffer) {
+  reply = reply.substr(0, std::min({reply.size(), reply.find('\0'), kMaxMessageBytes}));
+  std::memcpy(buffer, reply.data(), reply.size());
+  buffer[reply.size()] = '\0';
+}
+
+void SetWrapperPipeName(std::string pipeName) { PipeNameStore() = std::move(pipeName); }
+
+const std::string& WrapperPipeName() { return PipeNameStore(); }
+
+void AnnounceWorkingFolder(std::string_view pipeName, std::string_view folder) {
+  if (const auto connection = ConnectToPipe(pipeName)) connection->Write(folder);
+}
+
+}  // namespace rigwright

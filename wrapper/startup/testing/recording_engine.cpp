@@ -1,0 +1,57 @@
+// A stand-in editor engine for tests of the wrapper: it writes what it is given to the file named
+// by RIGWRIGHT_TEST_ENGINE_RECORD, one "key=value" line each, and makes as many STL requests as
+// RIGWRIGHT_TEST_ENGINE_STL_REQUESTS says.
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "wrapper/startup/editor_engine_api.h"
+
+#define ENGINE_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+MavriloCreateStlFunc createStl = nullptr;
+MavriloExportFunc exportMachine = nullptr;
+
+std::string Text(const char* text, std::int32_t length) {
+  return std::string(text, static_cast<std::size_t>(length)) +
+         (text[length] == '\0' ? "" : " (not terminated)");
+}
+
+}  // namespace
+
+ENGINE_EXPORT void SetCreateSTLFunc(MavriloCreateStlFunc callback) { createStl = callback; }
+ENGINE_EXPORT void SetExportFunc(MavriloExportFunc callback) { exportMachine = callback; }
+
+ENGINE_EXPORT int RunMavrilo(const char* machineFolder, std::int32_t machineFolderLength,
+                             const char* reserved, std::int32_t reservedLength,
+                             std::int32_t defaultUnit, const char* language,
+                             std::int32_t languageLength, std::int64_t reserved64) {
+  const char* recordPath = std::getenv("RIGWRIGHT_TEST_ENGINE_RECORD");
+  if (!recordPath) return 1;
+  std::ofstream record(recordPath, std::ios::binary | std::ios::app);
+  record << "folder=" << Text(machineFolder, machineFolderLength) << "\n"
+         << "folderLength=" << machineFolderLength << "\n"
+         << "reserved=" << Text(reserved, reservedLength) << "\n"
+         << "reservedLength=" << reservedLength << "\n"
+         << "unit=" << defaultUnit << "\n"
+         << "language=" << Text(language, languageLength) << "\n"
+         << "languageLength=" << languageLength << "\n"
+         << "reserved64=" << reserved64 << "\n"
+         << "stlCallback=" << (createStl ? "yes" : "no") << "\n"
+         << "exportCallback=" << (exportMachine ? "yes" : "no") << "\n";
+  record.flush();
+  const char* requests = std::getenv("RIGWRIGHT_TEST_ENGINE_STL_REQUESTS");
+  for (int i = requests && createStl ? std::atoi(requests) : 0; i > 0; --i) {
+    char buffer[10240];
+    std::memset(buffer, 'x', sizeof(buffer));
+    createStl(buffer);
+    const std::size_t length = strnlen(buffer, sizeof(buffer));
+    record << "reply=" << std::string(buffer, length)
+           << (length == sizeof(buffer) ? " (not terminated)" : "") << "\n";
+    record.flush();
+  }
+  return 0;
+}

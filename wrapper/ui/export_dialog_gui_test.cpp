@@ -1,0 +1,121 @@
+// The real export dialog on a (virtual) display: its controls in both target states, and a whole
+// export from filled fields to a verified bundle.
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include <cstdlib>
+
+#include "common/testing/scoped_environment.h"
+#include "common/testing/test_folder.h"
+#include "common/testing/wx_test_support.h"
+#include "wrapper/ui/export_dialog.h"
+#include "wrapper/ui/my_edit_browse_ctrl.h"
+
+namespace rigwright {
+namespace {
+
+using rigwright::testing::SaveScreenshot;
+
+class RecordingMessages final : public DialogMessages {
+ public:
+  void Show(const DialogMessage& message) override { shown.push_back(message); }
+  std::vector<DialogMessage> shown;
+};
+
+class ExportDialogGuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override { environment_.Set("APPDATA", (dir_.path() / "AppData").string()); }
+
+  // A dialog opened the way the export callback opens it, but without a modal loop.
+  std::unique_ptr<ExportDialog> Open(const std::string& machineFile) {
+    auto dialog = std::make_unique<ExportDialog>(nullptr, RealExportWriters(), messages_);
+    dialog->SetMachineFile(machineFile);
+    dialog->InitDialog();
+    dialog->Show();
+    rigwright::testing::LetWindowsSettle(200);
+    return dialog;
+  }
+
+  static std::filesystem::path Screenshot(const char* name) {
+    return std::filesystem::path(RIGWRIGHT_BINARY_DIR) / "screenshots" / name;
+  }
+
+  TestFolder dir_;
+  RecordingMessages messages_;
+  ScopedEnvironment environment_;
+};
+
+TEST_F(ExportDialogGuiTest, WithoutKelmorasFolderOnlyTheBundleIsOfferedWithItsSaveAsRow) {
+  auto dialog = Open("/m/Mill.Big.mcfg");
+  EXPECT_EQ(dialog->GetTitle(), "Export");
+  ASSERT_EQ(dialog->exportTarget()->GetCount(), 1u);
+  EXPECT_EQ(dialog->exportTarget()->GetString(0), "Kelmora bundle (.OrvaneSimBundle)");
+  EXPECT_EQ(dialog->exportTarget()->GetSelection(), 0);
+  EXPECT_TRUE(dialog->saveAsLabel()->IsShown());
+  EXPECT_TRUE(dialog->saveAsField()->IsShown());
+  EXPECT_TRUE(dialog->description()->GetLabel().StartsWith("Create a bundle file"));
+  EXPECT_TRUE(dialog->description()->GetFont().GetStyle() == wxFONTSTYLE_ITALIC);
+  EXPECT_EQ(dialog->saveAsField()->defaultFileName, "Mill.Big");
+  EXPECT_EQ(dialog->saveAsField()->GetFieldText(), "");
+  EXPECT_FALSE(dialog->postField()->saveMode);
+  EXPECT_EQ(dialog->postField()->defaultExtension, ".pst");
+  EXPECT_TRUE(SaveScreenshot(dialog.get(), Screenshot("export-dialog-bundle.png")));
+}
+
+TEST_F(ExportDialogGuiTest, WithKelmorasFolderTheInstalledTargetIsPreselected) {
+  std::filesystem::create_directories(dir_.path() / "AppData" / "Kelmora" / "MachineCfg");
+  auto dialog = Open("/m/Mill.mcfg");
+  ASSERT_EQ(dialog->exportTarget()->GetCount(), 2u);
+  EXPECT_EQ(dialog->exportTarget()->GetSelection(), 1);
+  EXPECT_EQ(dialog->description()->GetLabel(), "Install this machine directly in Kelmora on this PC.");
+  EXPECT_FALSE(dialog->saveAsLabel()->IsShown());
+  EXPECT_FALSE(dialog->saveAsField()->IsShown());
+  EXPECT_TRUE(SaveScreenshot(dialog.get(), Screenshot("export-dialog-installed.png")));
+
+  dialog->exportTarget()->SetSelection(0);
+  wxCommandEvent changed(wxEVT_CHOICE, ExportDialog::kExportTargetId);
+  changed.SetInt(0);
+  dialog->exportTarget()->ProcessWindowEvent(changed);
+  EXPECT_TRUE(dialog->saveAsLabel()->IsShown());
+  EXPECT_TRUE(dialog->saveAsField()->IsShown());
+}
+
+TEST_F(ExportDialogGuiTest, FilledDialogWritesABundleThatVerifies) {
+  // Non-ASCII folders on every path: the fields hand UTF-8 to the writers unchanged.
+  dir_.Write("Maschinen-\xC3\xBC/Mill/config.json", "{}");
+  dir_.Write("Maschinen-\xC3\xBC/Mill/base.stl", "solid-ish");
+  const std::string machine =
+      dir_.Write("Maschinen-\xC3\xBC/Mill.mcfg", R"({"MachineDefinition":{"B":{"Path":"base.stl"}}})")
+          .string();
+  const std::string post = dir_.Write("Posts \xE6\x9C\xBA/Fanuc.pst", "%\nO1000\n%\n").string();
+  const std::string bundle = dir_.text() + "Ausgabe \xC3\x9F/Mill.OrvaneSimBundle";
+
+  auto dialog = Open(machine);
+  dialog->saveAsField()->SetFieldText(bundle);
+  dialog->postField()->SetFieldText(post);
+  wxCommandEvent ok(wxEVT_BUTTON, ExportDialog::kOkId);
+  dialog->ProcessWindowEvent(ok);
+
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, "Success!");
+  EXPECT_EQ(messages_.shown[0].icon, MessageIcon::kInformation);
+  EXPECT_FALSE(dialog->IsShown()) << "the dialog closes after a writer ran";
+  const std::string verify = std::string("'") + RIGWRIGHT_CLI + "' verify '" + bundle + "' >/dev/null";
+  EXPECT_EQ(std::system(verify.c_str()), 0);
+}
+
+TEST_F(ExportDialogGuiTest, InputProblemsKeepTheDialogOpen) {
+  auto dialog = Open("/m/Mill.mcfg");
+  wxCommandEvent ok(wxEVT_BUTTON, ExportDialog::kOkId);
+  dialog->ProcessWindowEvent(ok);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, "Please select an output file.");
+  EXPECT_EQ(messages_.shown[0].icon, MessageIcon::kExclamation);
+  EXPECT_TRUE(dialog->IsShown());
+}
+
+}  // namespace
+}  // namespace rigwright

@@ -1,0 +1,184 @@
+#include "wrapper/ui/export_dialog_model.h"
+
+#include <gtest/gtest.h>
+
+#include "common/testing/scoped_environment.h"
+#include "common/testing/test_folder.h"
+
+namespace rigwright {
+namespace {
+
+// Records the writer calls the dialog makes and answers with a set result.
+class RecordingWriters final : public ExportWriters {
+ public:
+  struct Call {
+    std::string writer, machineFile, target, orientation, post;
+  };
+
+  bool ExportBundle(const std::string& machineFile, const std::string& outputPath,
+                    const std::string& orientation, const std::string& externalPost,
+                    ExportReport* report) override {
+    return Record({"bundle", machineFile, outputPath, orientation, externalPost}, report);
+  }
+  bool Install(const std::string& machineFile, const std::string& targetFolder,
+               const std::string& orientation, const std::string& externalPost,
+               ExportReport* report) override {
+    return Record({"install", machineFile, targetFolder, orientation, externalPost}, report);
+  }
+
+  std::vector<Call> calls;
+  bool result = true;
+  std::string failureReason;
+
+ private:
+  bool Record(Call call, ExportReport* report) {
+    calls.push_back(std::move(call));
+    if (!result) report->error = failureReason;
+    return result;
+  }
+};
+
+class ExportDialogModelTest : public ::testing::Test {
+ protected:
+  ExportDialogModel::Outcome Ok(const std::string& saveAs, const std::string& post = "") {
+    ExportReport report;
+    return model_.Confirm(saveAs, post, writers_, [this] { return simulatorFolder_; }, report);
+  }
+  void Open(const std::string& simulatorFolder) {
+    simulatorFolder_ = simulatorFolder;
+    model_.SetMachineFile("/m/Mill.mcfg");
+    model_.Initialize(simulatorFolder);
+  }
+
+  TestFolder dir_;
+  ExportDialogModel model_;
+  RecordingWriters writers_;
+  std::string simulatorFolder_;
+};
+
+TEST_F(ExportDialogModelTest, WithoutTheSimulatorFolderOnlyTheBundleIsOffered) {
+  Open("");
+  EXPECT_EQ(model_.targets(), std::vector<std::string>{"Kelmora bundle (.OrvaneSimBundle)"});
+  EXPECT_EQ(model_.selection(), 0);
+  EXPECT_TRUE(model_.saveAsVisible());
+  EXPECT_EQ(model_.description(),
+            "Create a bundle file that can be installed in Kelmora on any PC.\n"
+            "Kelmora Setup -> Machine Installer -> Custom Machine.");
+}
+
+TEST_F(ExportDialogModelTest, WithTheFolderTheInstalledMachineIsPreselected) {
+  Open("/home/u/.local/share/Kelmora/MachineCfg/");
+  EXPECT_EQ(model_.targets(), (std::vector<std::string>{"Kelmora bundle (.OrvaneSimBundle)",
+                                                        "Kelmora installed machine"}));
+  EXPECT_EQ(model_.selection(), 1);
+  EXPECT_FALSE(model_.saveAsVisible());
+  EXPECT_EQ(model_.description(), "Install this machine directly in Kelmora on this PC.");
+  model_.Select(0);
+  EXPECT_TRUE(model_.saveAsVisible());
+  model_.Select(-1);
+  EXPECT_TRUE(model_.saveAsVisible()) << "no selection changes nothing";
+  EXPECT_NE(model_.description().find("any PC"), std::string::npos);
+}
+
+TEST_F(ExportDialogModelTest, ProposedFileNameIsTheMachinesStem) {
+  EXPECT_EQ(DefaultBundleFileName("C:\\m\\Mill.Big.mcfg"), "Mill.Big");
+  EXPECT_EQ(DefaultBundleFileName("/home/u/Lathe.mcfg"), "Lathe");
+  EXPECT_EQ(DefaultBundleFileName("plainname"), "plainname");
+  model_.SetMachineFile("C:\\m\\Mill.Big.mcfg");
+  EXPECT_EQ(model_.defaultFileName(), "Mill.Big");
+}
+
+TEST_F(ExportDialogModelTest, PostIsCheckedBeforeTheSaveAsField) {
+  Open("");
+  const auto missingPost = Ok("", dir_.text() + "gone.pst");
+  ASSERT_TRUE(missingPost.message);
+  EXPECT_EQ(missingPost.message->text,
+            "A path to an external post was provided, but the file cannot be found.");
+  EXPECT_EQ(missingPost.message->icon, MessageIcon::kExclamation);
+  EXPECT_FALSE(missingPost.close);
+
+  const auto noOutput = Ok("", "");
+  ASSERT_TRUE(noOutput.message);
+  EXPECT_EQ(noOutput.message->text, "Please select an output file.");
+  EXPECT_EQ(noOutput.message->icon, MessageIcon::kExclamation);
+  EXPECT_FALSE(noOutput.close);
+  EXPECT_TRUE(writers_.calls.empty());
+}
+
+TEST_F(ExportDialogModelTest, BundleTargetPassesTheFieldsAndDontChange) {
+  Open("");
+  const std::string post = dir_.Write("B2.pst", "post").string();
+  const auto outcome = Ok("/out/Mill.OrvaneSimBundle", post);
+  ASSERT_EQ(writers_.calls.size(), 1u);
+  const auto& call = writers_.calls[0];
+  EXPECT_EQ(call.writer, "bundle");
+  EXPECT_EQ(call.machineFile, "/m/Mill.mcfg");
+  EXPECT_EQ(call.target, "/out/Mill.OrvaneSimBundle");
+  EXPECT_EQ(call.orientation, "Don't change");
+  EXPECT_EQ(call.post, post);
+  ASSERT_TRUE(outcome.message);
+  EXPECT_EQ(outcome.message->text, "Success!");
+  EXPECT_EQ(outcome.message->icon, MessageIcon::kInformation);
+  EXPECT_TRUE(outcome.close);
+}
+
+TEST_F(ExportDialogModelTest, InstalledTargetIgnoresTheSaveAsField) {
+  Open("/appdata/Kelmora/MachineCfg/");
+  Ok("");
+  Ok("/typed/but/hidden.OrvaneSimBundle");
+  ASSERT_EQ(writers_.calls.size(), 2u);
+  for (const auto& call : writers_.calls) {
+    EXPECT_EQ(call.writer, "install");
+    EXPECT_EQ(call.target, "/appdata/Kelmora/MachineCfg/");
+    EXPECT_EQ(call.orientation, "Don't change");
+    EXPECT_EQ(call.post, "");
+  }
+}
+
+TEST_F(ExportDialogModelTest, FailuresCloseWithoutIconAndSayWhy) {
+  Open("/appdata/Kelmora/MachineCfg/");
+  writers_.result = false;
+  writers_.failureReason = "/m/Mill/config.json: cannot be opened";
+  const auto failed = Ok("");
+  ASSERT_TRUE(failed.message);
+  EXPECT_EQ(failed.message->text, "Something went wrong!\n\n/m/Mill/config.json: cannot be opened");
+  EXPECT_EQ(failed.message->icon, MessageIcon::kNone);
+  EXPECT_TRUE(failed.close);
+
+  simulatorFolder_.clear();  // the folder went away while the dialog was open
+  writers_.calls.clear();
+  const auto gone = Ok("");
+  EXPECT_TRUE(writers_.calls.empty());
+  ASSERT_TRUE(gone.message);
+  EXPECT_EQ(gone.message->text.rfind("Something went wrong!\n\nKelmora's machine folder", 0), 0u)
+      << gone.message->text;
+  EXPECT_TRUE(gone.close);
+
+  model_.Select(-1);
+  const auto none = Ok("/x.OrvaneSimBundle");
+  EXPECT_EQ(none.message->text, "Something went wrong!");
+  EXPECT_TRUE(none.close);
+  EXPECT_TRUE(writers_.calls.empty());
+}
+
+TEST_F(ExportDialogModelTest, SimulatorFolderIsOfferedOnlyWhenItExists) {
+  ScopedEnvironment environment;
+  environment.Set("APPDATA", dir_.path().string());
+  EXPECT_EQ(FindSimulatorMachineFolder(), "");
+  std::filesystem::create_directories(dir_.path() / "Kelmora" / "MachineCfg");
+  EXPECT_EQ(FindSimulatorMachineFolder(), dir_.text() + "Kelmora/MachineCfg/");
+}
+
+TEST(FileDialogTextTest, FilterAndDefaultExtension) {
+  EXPECT_EQ(FileDialogFilter("OrvaneSimBundle Files (*.OrvaneSimBundle)|*.OrvaneSimBundle||"),
+            "OrvaneSimBundle Files (*.OrvaneSimBundle)|*.OrvaneSimBundle");
+  EXPECT_EQ(WithDefaultExtension("/out/Mill.Big", ".OrvaneSimBundle"),
+            "/out/Mill.Big.OrvaneSimBundle");
+  EXPECT_EQ(WithDefaultExtension("/out/M.orvanesimbundle", ".OrvaneSimBundle"),
+            "/out/M.orvanesimbundle");
+  EXPECT_EQ(WithDefaultExtension("/out.d/Mill", ".OrvaneSimBundle"), "/out.d/Mill.OrvaneSimBundle");
+  EXPECT_EQ(WithDefaultExtension("/out/x.pst", ".pst"), "/out/x.pst");
+}
+
+}  // namespace
+}  // namespace rigwright
