@@ -37,17 +37,6 @@ TEST(StlPickerLayoutTest, ToleranceFieldStartsAtOneTenthWithFourDecimals) {
   EXPECT_EQ(FormatTolerance(2.0), "2.0000");
 }
 
-TEST(StlPickerLayoutTest, FiveHundredPixelsGiveColumnsOfFiftySeventyAndThreeHundredEighty) {
-  std::vector<int> widths;
-  int sum = 0;
-  for (const LevelColumn& column : kLevelColumns) {
-    widths.push_back(LevelColumnWidth(column.widthArgument, 500, sum));
-    sum += widths.back();
-  }
-  widths.back() = FittedLastColumnWidth(widths.back(), 500, sum);
-  EXPECT_EQ(widths, (std::vector<int>{50, 70, 380}));
-}
-
 TEST(StlPickerLayoutTest, ColumnWidthsStayWithinTheClientWidth) {
   EXPECT_EQ(LevelColumnWidth(-150, 400, 0), 400) << "percentages above 100 count as 100";
   EXPECT_EQ(LevelColumnWidth(-1, 999, 0), 9) << "a percentage is truncated";
@@ -157,29 +146,12 @@ TEST_F(StlPickerAcceptTest, CheckedLevelsAndNamedPickBecomeFilesInTheWorkingFold
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(StlPickerAcceptTest, PickWithoutNameKeepsThePickerOpen) {
-  state.SetLevelChecked(0, true);
-  state.SetPick({21});
-
-  EXPECT_FALSE(Accept().has_value());
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0], "Please enter a name for the selected geometry");
-  EXPECT_TRUE(folder.Names("").empty()) << "nothing is written";
-}
-
 TEST_F(StlPickerAcceptTest, NothingChosenClosesOnlyWhenTheUserAgrees) {
   EXPECT_FALSE(Accept().has_value()) << "No keeps the picker open";
   messages.yes = true;
   const std::optional<std::string> reply = Accept();
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(*reply, "");
-}
-
-TEST_F(StlPickerAcceptTest, ChosenFileIsPassedOnAsTyped) {
-  texts.chosenFile = folder.Write("spindle.stl", "solid x\nendsolid x\n").string();
-  const std::optional<std::string> reply = Accept();
-  ASSERT_TRUE(reply.has_value());
-  EXPECT_EQ(*reply, texts.chosenFile);
 }
 
 TEST(PickerRequestHandOffTest, WaitReturnsTheReplyGivenOnAnotherThread) {

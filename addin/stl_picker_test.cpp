@@ -11,7 +11,7 @@
 
 #include "addin/custom_browse_ctrl.h"
 #include "addin/testing/host_part_builder.h"
-#include "addin/testing/wx_test_app.h"
+#include "addin/testing/wx_event_testing.h"
 #include "addin/wheader_ctrl.h"
 #include "common/testing/test_folder.h"
 
@@ -76,7 +76,7 @@ class StlPickerTest : public ::testing::Test {
     picker->Refresh();
     ASSERT_TRUE(RunEventsUntil([this] { return paints > 0; }));
     RunEventsFor(300ms);  // the controls draw after the dialog
-    ASSERT_TRUE(SaveScreenshot(*picker, std::filesystem::path(RIGWRIGHT_BINARY_DIR) /
+    ASSERT_TRUE(SaveScreenCapture(*picker, std::filesystem::path(RIGWRIGHT_BINARY_DIR) /
                                             "screenshots" / name));
   }
   bool Hidden() {

@@ -4,7 +4,7 @@
 
 #include <wx/frame.h>
 
-#include "addin/testing/wx_test_app.h"
+#include "addin/testing/wx_event_testing.h"
 
 namespace rigwright {
 namespace {
@@ -50,17 +50,6 @@ TEST_F(WHeaderCtrlTest, FittingFollowsALaterClientWidth) {
 
   EXPECT_EQ(list->GetColumnWidth(0), 50);
   EXPECT_EQ(list->GetColumnWidth(1), 350);
-}
-
-TEST_F(WHeaderCtrlTest, RowsCarryCheckBoxes) {
-  list->AddColumn("Select", -10);
-  list->AddColumn("Name", 0);
-  const long row = list->InsertItem(0, wxString());
-  list->SetItem(row, 1, "Base");
-
-  EXPECT_FALSE(list->IsItemChecked(row));
-  list->CheckItem(row, true);
-  EXPECT_TRUE(list->IsItemChecked(row));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "addin/testing/wx_test_app.h"
+#include "addin/testing/wx_event_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,6 @@
 #include <wx/debug.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
-#include <wx/init.h>
 #include <wx/window.h>
 
 #include <X11/Xlib.h>
@@ -18,33 +17,26 @@
 namespace rigwright::testing {
 namespace {
 
-// Starts the toolkit before the first test and stops it after the last, with one event loop
-// that the tests drive through RunEventsUntil.
-class WxEnvironment final : public ::testing::Environment {
+// Gives the tests an event loop to run by hand (the shared test main starts the toolkit but runs
+// no loop), and turns failed toolkit assertions into test failures instead of message boxes that
+// nobody answers.
+class EventLoopEnvironment final : public ::testing::Environment {
  public:
   void SetUp() override {
-    static int argc = 1;
-    static char name[] = "rigwright-gui-tests";
-    static char* argv[] = {name, nullptr};
-    // A failed toolkit assertion (a misused control, an unexpected modal dialog) fails the
-    // test instead of opening a message box that nobody answers.
     wxSetAssertHandler([](const wxString& file, int line, const wxString& func,
                           const wxString& cond, const wxString& msg) {
       ADD_FAILURE_AT(file.utf8_str(), line)
           << "wx assertion in " << func << ": " << cond << " " << msg;
     });
-    wxApp::SetInstance(new wxApp);
-    ASSERT_TRUE(wxEntryStart(argc, argv)) << "the toolkit did not start; is there a display?";
-    ASSERT_TRUE(wxTheApp->CallOnInit());
-    wxInitAllImageHandlers();
-    loop_ = std::make_unique<wxGUIEventLoop>();
-    wxEventLoopBase::SetActive(loop_.get());
+    if (!wxEventLoopBase::GetActive()) {
+      loop_ = std::make_unique<wxGUIEventLoop>();
+      wxEventLoopBase::SetActive(loop_.get());
+    }
   }
   void TearDown() override {
     RunEventsFor(std::chrono::milliseconds(50));  // lets windows destroyed with Destroy() go
-    wxEventLoopBase::SetActive(nullptr);
+    if (loop_) wxEventLoopBase::SetActive(nullptr);
     loop_.reset();
-    wxEntryCleanup();
   }
 
  private:
@@ -52,7 +44,7 @@ class WxEnvironment final : public ::testing::Environment {
 };
 
 [[maybe_unused]] const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+    ::testing::AddGlobalTestEnvironment(new EventLoopEnvironment);
 
 void RunPendingEvents() {
   wxEventLoopBase* loop = wxEventLoopBase::GetActive();
@@ -78,7 +70,7 @@ void RunEventsFor(std::chrono::milliseconds duration) {
   RunEventsUntil([&] { return std::chrono::steady_clock::now() >= end; }, duration * 2);
 }
 
-bool SaveScreenshot(wxWindow& window, const std::filesystem::path& file) {
+bool SaveScreenCapture(wxWindow& window, const std::filesystem::path& file) {
   // Read back from the display server itself: what is on the screen, not what the toolkit
   // believes it drew.
   const std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);

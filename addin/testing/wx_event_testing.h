@@ -1,5 +1,5 @@
-// Test support for the add-in's windows: the toolkit is started once per test program (on the
-// display the GUI test runner provides), and tests run the UI thread's events by hand.
+// Test support for the add-in's windows in programs built with the shared toolkit main: tests run
+// the UI thread's events by hand, while other threads wait for the UI.
 #pragma once
 
 #include <chrono>
@@ -19,7 +19,9 @@ bool RunEventsUntil(const std::function<bool()>& done,
 // Runs the UI thread's events for `duration`, so that windows get drawn.
 void RunEventsFor(std::chrono::milliseconds duration);
 
-// Saves what `window` shows on the screen as a PNG file. False if it could not be captured.
-bool SaveScreenshot(wxWindow& window, const std::filesystem::path& file);
+// Saves what `window` shows on the screen as a PNG file, read back from the X server (a screen
+// device context can hand back an earlier picture of the same area). False if it could not be
+// captured.
+bool SaveScreenCapture(wxWindow& window, const std::filesystem::path& file);
 
 }  // namespace rigwright::testing
