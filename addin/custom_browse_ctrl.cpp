@@ -31,7 +31,7 @@ void CustomBrowseCtrl::SetValue(const wxString& text) { field_->ChangeValue(text
 
 void CustomBrowseCtrl::OnBrowse() {
   if (fileMode) {
-    // No parent: the picker is a top-level window of its own, and the file dialog stands apart.
+    // Owned by no window, like the picker itself: it is modal to the whole application.
     wxFileDialog dialog(nullptr, wxFileSelectorPromptStr, wxString(), wxString(), filter,
                         wxFD_OPEN);
     if (dialog.ShowModal() == wxID_OK) SetValue(dialog.GetPath());
