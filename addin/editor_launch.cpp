@@ -47,6 +47,7 @@ void EditorLauncher::LaunchEditor() {
 }
 
 bool EditorLauncher::StartWrapper() {
+  if (!link_) return false;  // the launch values come with the link
   const int unit = host_.IsMetric() ? 0 : 1;
   // In place before the process exists, so that the new wrapper's first message reaches it.
   link_->ReplaceHandler(host_.MakeHandler());

@@ -59,7 +59,7 @@ class EditorLauncher {
   void LaunchEditor();
 
   // Starts the wrapper from the link's captured values with a fresh handler in place. True when
-  // the process was started.
+  // the process was started; false also before the first launch has made the link.
   bool StartWrapper();
 
   // Null before the first launch.
