@@ -115,7 +115,14 @@ void DevHostWindow::LoadAddin() {
 }
 
 void DevHostWindow::RunRigwright() {
-  if (addin_) addin_->RunCommand();
+  if (!addin_) return;
+  ++addinCalls_;
+  addin_->RunCommand();
+  LeaveAddinCall();
+}
+
+void DevHostWindow::LeaveAddinCall() {
+  if (--addinCalls_ == 0 && closeRequested_) CallAfter([this] { Close(true); });
 }
 
 bool DevHostWindow::OpenPart(const std::string& file, std::string* error) {
@@ -151,9 +158,11 @@ void DevHostWindow::ShowPart() {
 std::vector<std::int32_t> DevHostWindow::Select(std::string_view prompt, long kindMask) {
   if (script_) return script_->Next();
   EntitySelectionDialog dialog(this, part_, prompt, kindMask);
-  selecting_ = true;
-  const bool picked = dialog.ShowModal() == wxID_OK;
-  selecting_ = false;
+  ++addinCalls_;
+  selection_ = &dialog;
+  const bool picked = dialog.ShowModal() == wxID_OK && !closeRequested_;
+  selection_ = nullptr;
+  LeaveAddinCall();
   return picked ? dialog.PickedIds() : std::vector<std::int32_t>{};
 }
 
@@ -172,10 +181,11 @@ void DevHostWindow::OnUnits() { SetMetric(units_->GetSelection() == 0); }
 // The add-in is unloaded while the window and the toolkit still live, since its clean-up destroys
 // windows of its own.
 void DevHostWindow::OnClose(wxCloseEvent& event) {
-  if (selecting_) {
-    // The add-in is on the stack below the selection; it may go only after the selection ends.
+  if (addinCalls_ > 0) {
+    // The add-in's code is on the stack below us; it may go only once that call has returned.
     event.Veto();
-    CallAfter([this] { Close(true); });
+    closeRequested_ = true;
+    if (selection_) selection_->EndModal(wxID_CANCEL);
     return;
   }
   SetInteractiveSelector({});

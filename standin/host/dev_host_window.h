@@ -16,6 +16,7 @@
 
 class wxButton;
 class wxCloseEvent;
+class wxDialog;
 class wxListCtrl;
 class wxRadioBox;
 
@@ -46,12 +47,17 @@ class DevHostWindow final : public wxFrame {
   void OnOpenPart();
   void OnUnits();
   void OnClose(wxCloseEvent& event);
+  void LeaveAddinCall();
 
   const DevHostOptions options_;
   PartData part_;  // what the windows show; the host functions work on the installed copy
   std::optional<SelectionScript> script_;
   std::unique_ptr<LoadedAddin> addin_;
-  bool selecting_ = false;  // a selection dialog is open
+  // Calls into the add-in that have not returned yet (its command, or a selection it asked for);
+  // the add-in may not be unloaded under them.
+  int addinCalls_ = 0;
+  bool closeRequested_ = false;    // a close waits for addinCalls_ to drop to 0
+  wxDialog* selection_ = nullptr;  // the selection dialog while it is open
 
   wxListCtrl* levels_ = nullptr;
   wxListCtrl* entities_ = nullptr;
