@@ -107,9 +107,11 @@ bool Check(wxWindow* control, const std::string& item) {
   auto* list = dynamic_cast<wxListCtrl*>(control);
   if (!list) return false;
   for (long i = 0; i < list->GetItemCount(); ++i) {
-    if (list->GetItemText(i).utf8_string() == item) {
-      list->CheckItem(i, true);
-      return true;
+    for (int column = 0; column < std::max(1, list->GetColumnCount()); ++column) {
+      if (list->GetItemText(i, column).utf8_string() == item) {
+        list->CheckItem(i, true);
+        return true;
+      }
     }
   }
   return false;

@@ -9,7 +9,7 @@
 //
 //   window "<title>" select <id> "<item text>"   choose an item of a choice or combo box
 //   window "<title>" text <id> "<text>"          type into a text field (or the field inside <id>)
-//   window "<title>" check <id> "<item text>"    tick the list item whose first column reads so
+//   window "<title>" check <id> "<item text>"    tick the list item with a column that reads so
 //   window "<title>" click <id>                  press a button
 //   window "<title>" screenshot "<file.png>"     save what the window shows
 //   messages "<file>"                            log every message box's text there (one line each)

@@ -53,6 +53,8 @@ void InstallPart(PartData part) {
 
 void ClosePart() { InstallPart(PartData{}); }
 
+void SetMetric(bool metric) { CurrentHost().metric = metric; }
+
 void SetInteractiveSelector(InteractiveSelector selector) {
   CurrentHost().selector = std::move(selector);
 }

@@ -24,6 +24,10 @@ HOSTAPI_EXPORT void InstallPart(PartData part);
 // Leaves the host with an empty part: no levels, no entities, the default colours, metric units.
 HOSTAPI_EXPORT void ClosePart();
 
+// Switches the host's unit system, as the user does in the host: IsMetric answers `metric` from
+// now on, whatever the part was read with.
+HOSTAPI_EXPORT void SetMetric(bool metric);
+
 // Answers the host's interactive selection: receives the prompt and the kind mask that SelectEnts
 // was given and returns the identifiers of the entities the user picked. The host then marks the
 // entities with those identifiers whose kind matches the mask.

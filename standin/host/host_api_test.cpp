@@ -163,5 +163,17 @@ TEST_F(HostApiTest, ColoursAndUnitsComeFromThePart) {
   EXPECT_EQ(count, 0);
 }
 
+TEST_F(HostApiTest, TheUserMaySwitchUnitsUntilTheNextPart) {
+  SetMetric(false);
+  EXPECT_FALSE(IsMetric());
+  SetMetric(true);
+  EXPECT_TRUE(IsMetric());
+  SetMetric(false);
+
+  PartData metric;
+  InstallPart(metric);
+  EXPECT_TRUE(IsMetric()) << "a new part brings its own units";
+}
+
 }  // namespace
 }  // namespace rigwright::standin

@@ -1,0 +1,95 @@
+#include "addin/editor_launch.h"
+
+#include "common/machine_folder.h"
+#include "common/machine_library_seed.h"
+#include "platform/install_settings.h"
+#include "platform/process_window.h"
+#include "platform/user_folders.h"
+
+namespace rigwright {
+namespace {
+
+constexpr std::int32_t kFirstVersion = 2400;
+constexpr std::uint32_t kVersionCount = 100;
+constexpr char kDefaultMachineFolderPart[] = "/Kelmora/Rigwright/";
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace
+
+std::int32_t AddinVersionFor(std::int32_t hostVersion) {
+  // One unsigned comparison also sends every negative version to the first one.
+  const std::uint32_t offset =
+      static_cast<std::uint32_t>(hostVersion) - static_cast<std::uint32_t>(kFirstVersion);
+  return offset < kVersionCount ? hostVersion : kFirstVersion;
+}
+
+std::string ReadInstallFolder() { return InstallFolder(); }
+
+std::vector<std::string> WrapperArguments(const LaunchValues& values, const std::string& pipeName,
+                                          int unit) {
+  return {"--language=" + Quoted(values.language),
+          "--machineDirectory=" + Quoted(values.machineFolder),
+          "--defaultUnit=" + std::to_string(unit), "--pipeName=" + Quoted(pipeName)};
+}
+
+void BringWrapperToFront(std::int64_t processId) { BringProcessWindowToFront(processId); }
+
+void EditorLauncher::LaunchEditor() {
+  const std::string installFolder = ReadInstallFolder();
+  std::string machineFolder = PrepareMachineFolder(installFolder);
+  MakeLinkOnce({installFolder + kWrapperFileName, kWrapperLanguage, std::move(machineFolder)});
+  if (WrapperRunning()) {
+    BringWrapperToFront(link_->wrapper()->id());
+    return;
+  }
+  StartWrapper();
+}
+
+bool EditorLauncher::StartWrapper() {
+  if (!link_) return false;  // the launch values come with the link
+  const int unit = host_.IsMetric() ? 0 : 1;
+  // In place before the process exists, so that the new wrapper's first message reaches it.
+  link_->ReplaceHandler(host_.MakeHandler());
+  const LaunchValues& values = link_->launchValues();
+  std::string error;
+  std::unique_ptr<ChildProcess> wrapper =
+      StartProcess(values.wrapperPath, WrapperArguments(values, link_->pipeName(), unit), &error);
+  if (!wrapper) return false;  // the next run command tries again
+  link_->SetWrapper(std::move(wrapper));
+  return true;
+}
+
+bool EditorLauncher::WrapperRunning() const {
+  return link_ && link_->wrapper() && link_->wrapper()->IsRunning();
+}
+
+// The default folder is filled with the generic machines the user lacks. A failure there leaves
+// the user's library as it is, so the user hears of it and the editor starts all the same.
+std::string EditorLauncher::PrepareMachineFolder(const std::string& installFolder) {
+  const std::string appData = AppDataFolder();
+  std::string machineFolder = FindMachineFolder(appData);
+  if (appData.empty() || machineFolder != appData + kDefaultMachineFolderPart) return machineFolder;
+  std::string error;
+  if (SeedMachineFolder(installFolder + kGenericMachinesFolder, machineFolder, &error)) {
+    return machineFolder;
+  }
+  const std::string text = "The generic machines could not be copied into your machine library " +
+                           machineFolder + ".\n\n" + error;
+  // The run command prepares the folder at every call; the same problem is told only once.
+  if (text != lastSeedingProblem_) {
+    lastSeedingProblem_ = text;
+    host_.Tell(text, MessageIcon::kExclamation);
+  }
+  return machineFolder;
+}
+
+void EditorLauncher::MakeLinkOnce(LaunchValues values) {
+  std::call_once(linkOnce_, [&] {
+    link_ = std::make_unique<PipeLink>(std::move(values), MakePipeName(), [this](std::string text) {
+      host_.TellLater(text, MessageIcon::kExclamation);
+    });
+  });
+}
+
+}  // namespace rigwright

@@ -1,0 +1,147 @@
+// Runs the launch against a test install folder whose "wrapper" records the arguments it was
+// started with.
+#include "addin/editor_launch.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "addin/testing/test_install.h"
+
+namespace rigwright {
+namespace {
+
+using testing::WaitFor;
+using StartList = std::vector<std::vector<std::string>>;
+
+class NoRequestsHandler final : public StlRequestHandler {
+ public:
+  std::string RequestStlPath() override { return {}; }
+  void SetStlFolder(const std::string&) override {}
+  void CancelRequest() override {}
+};
+
+class FakeLaunchHost final : public LaunchHost {
+ public:
+  bool IsMetric() override { return metric; }
+  std::shared_ptr<StlRequestHandler> MakeHandler() override {
+    auto handler = std::make_shared<NoRequestsHandler>();
+    handlers.push_back(handler);
+    return handler;
+  }
+  void Tell(const std::string& text, MessageIcon icon) override { told.emplace_back(text, icon); }
+  void TellLater(const std::string& text, MessageIcon icon) override { Tell(text, icon); }
+
+  bool metric = true;
+  std::vector<std::weak_ptr<StlRequestHandler>> handlers;
+  std::vector<std::pair<std::string, MessageIcon>> told;
+};
+
+class EditorLaunchTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> Expected(const std::string& machineFolder, const std::string& unit) {
+    return install_.Expected(machineFolder, unit, launcher_.link()->pipeName());
+  }
+
+  testing::TestInstall install_;
+  const std::string& defaultFolder_ = install_.defaultFolder;
+  FakeLaunchHost host_;
+  EditorLauncher launcher_{host_};
+};
+
+TEST(AddinVersionTest, TakesTheHostsVersionFrom2400To2499Only) {
+  EXPECT_EQ(AddinVersionFor(2399), 2400);
+  EXPECT_EQ(AddinVersionFor(2400), 2400);
+  EXPECT_EQ(AddinVersionFor(2450), 2450);
+  EXPECT_EQ(AddinVersionFor(2499), 2499);
+  EXPECT_EQ(AddinVersionFor(2500), 2400);
+  EXPECT_EQ(AddinVersionFor(-1), 2400);
+  EXPECT_EQ(AddinVersionFor(INT32_MIN), 2400);
+  EXPECT_EQ(AddinVersionFor(INT32_MAX), 2400);
+}
+
+TEST_F(EditorLaunchTest, InMetricUnitsTheWrapperStartsWithTheDescribedArguments) {
+  launcher_.LaunchEditor();
+
+  ASSERT_TRUE(launcher_.link());
+  EXPECT_TRUE(launcher_.link()->serving()) << launcher_.link()->pipeError();
+  EXPECT_TRUE(
+      std::regex_match(launcher_.link()->pipeName(), std::regex(R"(\\\\\.\\pipe\\[0-9A-F]{32})")));
+  EXPECT_EQ(install_.Starts(1), StartList{Expected(defaultFolder_, "0")}) << "path stands unquoted";
+  EXPECT_TRUE(std::filesystem::exists(defaultFolder_ + "Mill.mcfg")) << "seeded";
+  EXPECT_TRUE(std::filesystem::exists(defaultFolder_ + "Mill/config.json"));
+  EXPECT_TRUE(host_.told.empty());
+  EXPECT_EQ(host_.handlers.size(), 1u);
+}
+
+TEST_F(EditorLaunchTest, InInchUnitsTheUnitIsOne) {
+  host_.metric = false;
+
+  launcher_.LaunchEditor();
+
+  EXPECT_EQ(install_.Starts(1), StartList{Expected(defaultFolder_, "1")});
+}
+
+TEST_F(EditorLaunchTest, WhileTheWrapperRunsNothingStartsAndAfterItTheFirstValuesAreReused) {
+  launcher_.LaunchEditor();
+  ASSERT_EQ(install_.Starts(1).size(), 1u);
+  ChildProcess* first = launcher_.link()->wrapper();
+
+  launcher_.LaunchEditor();
+  EXPECT_EQ(launcher_.link()->wrapper(), first);
+  EXPECT_EQ(host_.handlers.size(), 1u) << "no start, no new handler";
+
+  // The machine folder found now would be a suite folder; the captured one is used all the same.
+  install_.root.Write("appdata/Orvane 2026/Quennet/MachineCfg/A.mcfg", "{}");
+  install_.ReleaseWrappers();
+  ASSERT_TRUE(WaitFor([&] { return !launcher_.WrapperRunning(); }));
+  launcher_.LaunchEditor();
+
+  const auto starts = install_.Starts(2);
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_EQ(starts[0], Expected(defaultFolder_, "0"));
+  EXPECT_EQ(starts[1], starts[0]) << "same pipe name and machine folder";
+  EXPECT_EQ(host_.handlers.size(), 2u);
+  EXPECT_TRUE(host_.handlers[0].expired()) << "the first wrapper's handler is released";
+}
+
+TEST_F(EditorLaunchTest, ASeedingProblemIsToldOnceAndTheEditorStartsAllTheSame) {
+  std::filesystem::remove_all(install_.install + "Generic Machines");
+
+  launcher_.LaunchEditor();
+  launcher_.LaunchEditor();
+
+  EXPECT_EQ(install_.Starts(1), StartList{Expected(defaultFolder_, "0")});
+  ASSERT_EQ(host_.told.size(), 1u);
+  const auto& [text, icon] = host_.told[0];
+  EXPECT_EQ(icon, MessageIcon::kExclamation);
+  EXPECT_NE(text.find(defaultFolder_), std::string::npos) << text;
+  EXPECT_NE(text.find(install_.install + "Generic Machines"), std::string::npos) << text;
+  EXPECT_NE(text.find("No such file or directory"), std::string::npos) << text;
+}
+
+TEST_F(EditorLaunchTest, ASuiteFolderWithMachinesIsUsedInPlaceWithoutSeeding) {
+  install_.root.Write("appdata/Orvane 2025/Quennet/MachineCfg/Lathe.mcfg", "{}");
+
+  launcher_.LaunchEditor();
+
+  const std::string suite = install_.root.text() + "appdata/Orvane 2025/Quennet/MachineCfg/";
+  EXPECT_EQ(install_.Starts(1), StartList{Expected(suite, "0")});
+  EXPECT_FALSE(std::filesystem::exists(suite + "Mill.mcfg"));
+}
+
+TEST_F(EditorLaunchTest, AWrapperThatCannotStartIsTriedAgainAtTheNextCommand) {
+  std::filesystem::remove(install_.install + "RigwrightWrapper");
+
+  launcher_.LaunchEditor();
+  EXPECT_FALSE(launcher_.link()->wrapper());
+  EXPECT_TRUE(host_.told.empty()) << "the start fails silently";
+  EXPECT_EQ(host_.handlers.size(), 1u) << "the handler is replaced all the same";
+
+  install_.PlaceWrapper();
+  launcher_.LaunchEditor();
+  EXPECT_EQ(install_.Starts(1), StartList{Expected(defaultFolder_, "0")});
+}
+
+}  // namespace
+}  // namespace rigwright

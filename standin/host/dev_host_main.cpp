@@ -1,0 +1,49 @@
+// RigwrightDevHost: the development host application. Stands in for the CAD host: loads a part and
+// the add-in, and offers the add-in's command. Ends cleanly (add-in unloaded) also on SIGTERM or
+// SIGINT. Options: see dev_host_options.h.
+#include <wx/app.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include "standin/automation/ui_script.h"
+#include "standin/host/dev_host_options.h"
+#include "standin/host/dev_host_window.h"
+
+namespace {
+
+void CloseMainWindow(int) {
+  if (wxWindow* top = wxTheApp->GetTopWindow()) top->Close(true);
+}
+
+class DevHostApp final : public wxApp {
+ public:
+  bool OnInit() override {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(argv[i].utf8_string());
+    rigwright::standin::DevHostOptions options;
+    std::string error;
+    if (!rigwright::standin::ParseDevHostOptions(arguments, &options, &error)) {
+      std::fprintf(stderr, "RigwrightDevHost: %s\n", error.c_str());
+      return false;
+    }
+    auto* window = new rigwright::standin::DevHostWindow(options);
+    if (!window->Start(&error)) {
+      std::fprintf(stderr, "RigwrightDevHost: %s\n", error.c_str());
+      window->Destroy();
+      return false;
+    }
+    SetTopWindow(window);
+    window->Show();
+    SetSignalHandler(SIGTERM, CloseMainWindow);
+    SetSignalHandler(SIGINT, CloseMainWindow);
+    // A scripted user for the add-in's windows, when a run is automated.
+    rigwright::automation::StartUiScriptFromEnvironment();
+    if (options.runRigwright) CallAfter([window] { window->RunRigwright(); });
+    return true;
+  }
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP(DevHostApp);

@@ -1,0 +1,30 @@
+// The development host application's command line:
+//   RigwrightDevHost [--part <file>] [--addin <library>] [--host-version <n>]
+//                    [--selection-script <file>] [--run-rigwright]
+// --run-rigwright presses the add-in's "Rigwright" command once the window is up; with
+// --selection-script every interactive selection takes its answer from the script instead of
+// asking, so that the host can run without anyone at the screen.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace rigwright::standin {
+
+// The version this host reports to the add-ins it loads.
+inline constexpr int kDevHostVersion = 2450;
+
+struct DevHostOptions {
+  std::string partFile;      // empty: start with an empty part
+  std::string addinLibrary;  // empty: libRigwrightAddin.so beside the program
+  int hostVersion = kDevHostVersion;
+  std::string selectionScript;  // empty: selections ask the user
+  bool runRigwright = false;
+};
+
+// Reads the arguments after the program name. False, with `error` naming the option at fault,
+// for an unknown option, a missing value or a version that is not a whole number.
+bool ParseDevHostOptions(const std::vector<std::string>& arguments, DevHostOptions* options,
+                         std::string* error);
+
+}  // namespace rigwright::standin
