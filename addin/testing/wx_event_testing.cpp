@@ -11,8 +11,7 @@
 #include <wx/image.h>
 #include <wx/window.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "platform/screen_capture.h"
 
 namespace rigwright::testing {
 namespace {
@@ -71,23 +70,12 @@ void RunEventsFor(std::chrono::milliseconds duration) {
 }
 
 bool SaveScreenCapture(wxWindow& window, const std::filesystem::path& file) {
-  // Read back from the display server itself: what is on the screen, not what the toolkit
-  // believes it drew.
-  const std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
-  if (!display) return false;
   const wxRect area = window.GetScreenRect();
-  XImage* shot = XGetImage(display.get(), DefaultRootWindow(display.get()), area.GetX(),
-                           area.GetY(), static_cast<unsigned>(area.GetWidth()),
-                           static_cast<unsigned>(area.GetHeight()), AllPlanes, ZPixmap);
-  if (!shot) return false;
-  wxImage image(area.GetWidth(), area.GetHeight());
-  for (int y = 0; y < area.GetHeight(); ++y) {
-    for (int x = 0; x < area.GetWidth(); ++x) {
-      const unsigned long pixel = XGetPixel(shot, x, y);
-      image.SetRGB(x, y, (pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
-    }
+  ScreenPixels pixels;
+  if (!CaptureScreenArea(area.GetX(), area.GetY(), area.GetWidth(), area.GetHeight(), &pixels)) {
+    return false;
   }
-  XDestroyImage(shot);
+  wxImage image(pixels.width, pixels.height, pixels.rgb.data(), /*static_data=*/true);
   std::error_code ignored;
   std::filesystem::create_directories(file.parent_path(), ignored);
   return image.SaveFile(file.string(), wxBITMAP_TYPE_PNG);

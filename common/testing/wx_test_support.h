@@ -2,15 +2,15 @@
 #pragma once
 
 #include <wx/app.h>
-#include <wx/bitmap.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
+#include <wx/image.h>
 #include <wx/window.h>
 
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
+
+#include "platform/screen_capture.h"
 
 namespace rigwright::testing {
 
@@ -24,20 +24,19 @@ inline void LetWindowsSettle(int milliseconds = 300) {
 }
 
 // Saves what `window` shows on the screen as a PNG file; false when nothing could be captured.
+// Links with rigwright_platform_window.
 inline bool SaveScreenshot(wxWindow* window, const std::filesystem::path& file) {
   window->Raise();
   window->Update();
   LetWindowsSettle();
   const wxRect rect = window->GetScreenRect();
-  if (rect.IsEmpty()) return false;
-  std::filesystem::create_directories(file.parent_path());
-  wxBitmap bitmap(rect.GetWidth(), rect.GetHeight());
-  {
-    wxScreenDC screen;
-    wxMemoryDC memory(bitmap);
-    memory.Blit(0, 0, rect.GetWidth(), rect.GetHeight(), &screen, rect.GetX(), rect.GetY());
+  ScreenPixels pixels;
+  if (!CaptureScreenArea(rect.GetX(), rect.GetY(), rect.GetWidth(), rect.GetHeight(), &pixels)) {
+    return false;
   }
-  return bitmap.SaveFile(file.string(), wxBITMAP_TYPE_PNG);
+  std::filesystem::create_directories(file.parent_path());
+  wxImage image(pixels.width, pixels.height, pixels.rgb.data(), /*static_data=*/true);
+  return image.SaveFile(file.string(), wxBITMAP_TYPE_PNG);
 }
 
 }  // namespace rigwright::testing

@@ -1,10 +1,11 @@
 #include "standin/automation/ui_script.h"
 
+#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/ctrlsub.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
+#include <wx/image.h>
+#include <wx/imagpng.h>
 #include <wx/dialog.h>
 #include <wx/listctrl.h>
 #include <wx/modalhook.h>
@@ -12,14 +13,18 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 #include <wx/toplevel.h>
+#include <wx/utils.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <sstream>
+
+#include "platform/screen_capture.h"
 
 namespace rigwright::automation {
 namespace {
@@ -45,11 +50,35 @@ bool SplitWords(std::string_view line, std::vector<std::string>* words) {
   return true;
 }
 
+// Replaces every ${NAME} with the environment variable's value. False when one is not set.
+bool ExpandVariables(std::string* line, std::string* missing) {
+  size_t at = 0;
+  while ((at = line->find("${", at)) != std::string::npos) {
+    const size_t end = line->find('}', at);
+    if (end == std::string::npos) return true;
+    const std::string name = line->substr(at + 2, end - at - 2);
+    const char* value = std::getenv(name.c_str());
+    if (!value) {
+      *missing = name;
+      return false;
+    }
+    line->replace(at, end - at + 1, value);
+    at += std::strlen(value);
+  }
+  return true;
+}
+
+// A title pattern ending in '*' matches every title that begins with the rest.
+bool TitleMatches(const std::string& pattern, const std::string& title) {
+  if (pattern.ends_with('*')) return title.starts_with(pattern.substr(0, pattern.size() - 1));
+  return pattern == title;
+}
+
 bool ParseWindowAction(const std::vector<std::string>& w, UiAction* action) {
   if (w.size() < 3 || w[0] != "window") return false;
   action->window = w[1];
   action->verb = w[2];
-  if (action->verb == "screenshot") {
+  if (action->verb == "screenshot" || action->verb == "screen") {
     if (w.size() != 4) return false;
     action->argument = w[3];
     return true;
@@ -67,19 +96,17 @@ bool ParseWindowAction(const std::vector<std::string>& w, UiAction* action) {
   return true;
 }
 
-// Saves what `window` shows on the screen as PNG.
-bool SaveWindowPicture(wxWindow* window, const std::string& file) {
-  const wxRect rect = window->GetScreenRect();
-  if (rect.IsEmpty()) return false;
+// Saves what the screen shows inside `rect` as PNG.
+bool SaveScreenPicture(const wxRect& rect, const std::string& file) {
+  ScreenPixels pixels;
+  if (!CaptureScreenArea(rect.GetX(), rect.GetY(), rect.GetWidth(), rect.GetHeight(), &pixels)) {
+    return false;
+  }
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ignored);
-  wxBitmap bitmap(rect.GetWidth(), rect.GetHeight());
-  {
-    wxScreenDC screen;
-    wxMemoryDC memory(bitmap);
-    memory.Blit(0, 0, rect.GetWidth(), rect.GetHeight(), &screen, rect.GetX(), rect.GetY());
-  }
-  return bitmap.SaveFile(wxString::FromUTF8(file), wxBITMAP_TYPE_PNG);
+  if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+  wxImage image(pixels.width, pixels.height, pixels.rgb.data(), /*static_data=*/true);
+  return image.SaveFile(wxString::FromUTF8(file), wxBITMAP_TYPE_PNG);
 }
 
 wxTextCtrl* FindTextField(wxWindow* window) {
@@ -158,16 +185,21 @@ class Player final : public wxTimer {
   explicit Player(UiScript script) : script_(std::move(script)) {}
 
   void Notify() override {
+    if (busy_) return;  // a screenshot lets events run, this timer's among them
+    busy_ = true;
     for (wxWindow* window : wxTopLevelWindows) {
       const std::string title = window->GetLabel().utf8_string();
       if (window->IsShown()) Step(window, title);
     }
+    busy_ = false;
   }
 
  private:
   void Step(wxWindow* window, const std::string& title) {
     size_t& next = next_[title];
-    while (next < script_.actions.size() && script_.actions[next].window != title) ++next;
+    while (next < script_.actions.size() && !TitleMatches(script_.actions[next].window, title)) {
+      ++next;
+    }
     if (next >= script_.actions.size()) return;
     const UiAction action = script_.actions[next++];
     if (!Run(window, action)) {
@@ -177,7 +209,12 @@ class Player final : public wxTimer {
   }
 
   static bool Run(wxWindow* window, const UiAction& action) {
-    if (action.verb == "screenshot") return SaveWindowPicture(window, action.argument);
+    if (action.verb == "screenshot" || action.verb == "screen") {
+      BringForwardAndSettle(window);
+      const wxRect area = action.verb == "screen" ? wxRect(wxPoint(0, 0), wxGetDisplaySize())
+                                                  : window->GetScreenRect();
+      return SaveScreenPicture(area, action.argument);
+    }
     wxWindow* control = wxWindow::FindWindowById(action.controlId, window);
     if (!control) return false;
     if (action.verb == "select") return Select(control, action.argument);
@@ -189,8 +226,21 @@ class Player final : public wxTimer {
     return true;
   }
 
+  // A window that has just been shown may not be painted yet, and without a window manager a
+  // later window may cover it.
+  static void BringForwardAndSettle(wxWindow* window) {
+    window->Raise();
+    window->Refresh();
+    window->Update();
+    for (int i = 0; i < 25; ++i) {
+      wxTheApp->Yield(true);
+      wxMilliSleep(10);
+    }
+  }
+
   UiScript script_;
   std::map<std::string, size_t> next_;  // per window title: index of its next action
+  bool busy_ = false;
 };
 
 }  // namespace
@@ -200,6 +250,11 @@ bool ParseUiScript(std::string_view text, UiScript* script, std::string* error) 
   std::istringstream lines{std::string(text)};
   std::string line;
   for (int number = 1; std::getline(lines, line); ++number) {
+    std::string missing;
+    if (!ExpandVariables(&line, &missing)) {
+      *error = "line " + std::to_string(number) + ": ${" + missing + "} is not set";
+      return false;
+    }
     std::vector<std::string> w;
     const bool split = SplitWords(line, &w);
     if (split && (w.empty() || w[0].starts_with('#'))) continue;

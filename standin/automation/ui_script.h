@@ -5,13 +5,15 @@
 // keyboard. Rigwright's own programs know nothing of it.
 //
 // A script has one instruction per line; blank lines and lines starting with '#' are skipped.
-// Texts with spaces are written in double quotes.
+// Texts with spaces are written in double quotes; ${NAME} stands for the environment variable NAME.
+// A title ending in '*' stands for every title that begins with the rest.
 //
 //   window "<title>" select <id> "<item text>"   choose an item of a choice or combo box
 //   window "<title>" text <id> "<text>"          type into a text field (or the field inside <id>)
 //   window "<title>" check <id> "<item text>"    tick the list item with a column that reads so
 //   window "<title>" click <id>                  press a button
 //   window "<title>" screenshot "<file.png>"     save what the window shows
+//   window "<title>" screen "<file.png>"         save the whole screen, while that window is up
 //   messages "<file>"                            log every message box's text there (one line each)
 //   answer yes|no                                how question boxes are answered (default yes)
 //

@@ -43,6 +43,20 @@ answer no
   EXPECT_FALSE(script.answerYes);
 }
 
+TEST(UiScriptParseTest, ExpandsEnvironmentVariables) {
+  ScopedEnvironment environment;
+  environment.Set("RIGWRIGHT_TEST_OUT", "/tmp/out dir");
+  environment.Set("RIGWRIGHT_TEST_UNSET", nullptr);
+  UiScript script;
+  std::string error;
+  ASSERT_TRUE(ParseUiScript("window \"Export*\" screen \"${RIGWRIGHT_TEST_OUT}/a.png\"", &script,
+                            &error)) << error;
+  EXPECT_EQ(script.actions.at(0).argument, "/tmp/out dir/a.png");
+  EXPECT_EQ(script.actions.at(0).window, "Export*");
+  EXPECT_FALSE(ParseUiScript("messages \"${RIGWRIGHT_TEST_UNSET}/m\"", &script, &error));
+  EXPECT_EQ(error, "line 1: ${RIGWRIGHT_TEST_UNSET} is not set");
+}
+
 TEST(UiScriptParseTest, NamesTheLineItCannotRead) {
   UiScript script;
   std::string error;
@@ -87,7 +101,7 @@ TEST(UiScriptPlayTest, DrivesAShownWindowAndAnswersItsQuestion) {
   const std::string log = dir.text() + "messages.txt";
   const std::string picture = dir.text() + "shots/sample.png";
   const auto script = dir.Write("script.txt",
-      "window \"Sample window\" select 1001 \"second\"\n"
+      "window \"Sample*\" select 1001 \"second\"\n"
       "window \"Sample window\" text 1002 \"/out/M\xC3\xBChle.OrvaneSimBundle\"\n"
       "window \"Sample window\" check 1003 \"Fixtures\"\n"
       "window \"Sample window\" screenshot \"" + picture + "\"\n"
