@@ -20,7 +20,9 @@ esac
 
 scripts/ensure-packages.sh
 cmake --preset release >/dev/null
-cmake --build --preset release
+# The programs of the development install and the tool; the tests are ./test.sh's.
+cmake --build --preset release --target rigwright RigwrightDevHost RigwrightAddin RigwrightWrapper \
+  MavriloDll rigwright_dev_install_machines
 
 build=build/release
 rigwright=$build/tools/rigwright
