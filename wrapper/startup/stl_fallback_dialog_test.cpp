@@ -2,47 +2,16 @@
 #include "wrapper/startup/stl_fallback_dialog.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
-#include <wx/init.h>
-#include <wx/testing.h>
 
-namespace {
-
-// Makes an unmet or unexpected dialog a test failure rather than a line on stderr.
-class GtestModalHook : public wxTestingModalHook {
- public:
-  using wxTestingModalHook::wxTestingModalHook;
-  void ReportFailure(const wxString& message) override { ADD_FAILURE() << message; }
-};
-
-// Answers the message box with OK and keeps what it showed.
-class ExpectMessage : public wxExpectModalBase<wxMessageDialog> {
- public:
-  ExpectMessage(wxString* text, long* style) : text_(text), style_(style) {}
-
- protected:
-  int OnInvoked(wxMessageDialog* dialog) const override {
-    *text_ = dialog->GetMessage();
-    *style_ = dialog->GetMessageDialogStyle();
-    return wxID_OK;
-  }
-
- private:
-  wxString* text_;
-  long* style_;
-};
-
-}  // namespace
-
-#undef wxTEST_DIALOG_HOOK_CLASS
-#define wxTEST_DIALOG_HOOK_CLASS GtestModalHook
+#include "common/testing/wx_modal_expectations.h"
 
 namespace rigwright {
 namespace {
 
+using rigwright::testing::ExpectMessage;
+
 class StlFallbackDialogTest : public ::testing::Test {
  protected:
-
   DialogStlRequestUser user_;
 };
 
