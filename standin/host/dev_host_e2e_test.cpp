@@ -107,6 +107,16 @@ TEST_F(DevHostTest, TheRigwrightCommandRunsTheEditorAndTheAddinLeavesCleanly) {
   EXPECT_TRUE(PipeSockets().empty()) << "socket removed at unload";
 }
 
+TEST_F(DevHostTest, ASignalEndsTheHostAlsoBeforeTheAddinRan) {
+  auto host = StartHost({"--part", RIGWRIGHT_SOURCE_DIR "/data/sample-part.json"});
+  ASSERT_TRUE(host);
+  ASSERT_TRUE(WaitFor([&] { return ReadText(out_).find("add-in loaded") != std::string::npos; }))
+      << ReadText(err_);
+  ASSERT_EQ(::kill(static_cast<pid_t>(host->id()), SIGTERM), 0);
+  EXPECT_EQ(host->WaitForExit(), 0) << ReadText(err_);
+  EXPECT_NE(ReadText(out_).find("add-in unloaded"), std::string::npos) << ReadText(out_);
+}
+
 TEST_F(DevHostTest, AnAddinOfAnotherSeriesIsRefused) {
   auto host = StartHost({"--addin", RIGWRIGHT_OUTDATED_ADDIN, "--run-rigwright"});
   ASSERT_TRUE(host);

@@ -1,5 +1,6 @@
 #include "standin/host/dev_host_window.h"
 
+#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/filedlg.h>
 #include <wx/listctrl.h>
@@ -195,6 +196,9 @@ void DevHostWindow::OnClose(wxCloseEvent& event) {
     std::fflush(stdout);
   }
   Destroy();
+  // The host ends with its window. Left to the toolkit, the end waits for an idle event that an
+  // idle display may never bring (seen on SIGTERM before the add-in had been run).
+  wxTheApp->ExitMainLoop();
 }
 
 }  // namespace rigwright::standin
