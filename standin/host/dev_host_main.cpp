@@ -28,15 +28,16 @@ class DevHostApp final : public wxApp {
       return false;
     }
     auto* window = new rigwright::standin::DevHostWindow(options);
+    // Before the add-in is loaded, so that a signal at any time after it ends the host cleanly.
+    SetTopWindow(window);
+    SetSignalHandler(SIGTERM, CloseMainWindow);
+    SetSignalHandler(SIGINT, CloseMainWindow);
     if (!window->Start(&error)) {
       std::fprintf(stderr, "RigwrightDevHost: %s\n", error.c_str());
       window->Destroy();
       return false;
     }
-    SetTopWindow(window);
     window->Show();
-    SetSignalHandler(SIGTERM, CloseMainWindow);
-    SetSignalHandler(SIGINT, CloseMainWindow);
     // A scripted user for the add-in's windows, when a run is automated.
     rigwright::automation::StartUiScriptFromEnvironment();
     if (options.runRigwright) CallAfter([window] { window->RunRigwright(); });
