@@ -53,7 +53,7 @@ class DevHostTest : public ::testing::Test {
   // Starts the staged host with `options`; its output lands in out_ and err_.
   std::unique_ptr<ChildProcess> StartHost(const std::vector<std::string>& options) {
     std::vector<std::string> arguments = {
-        "-c", "out=$1; err=$2; shift 2; exec timeout -k 5 120 \"$0\" \"$@\" >\"$out\" 2>\"$err\"",
+        "-c", "out=$1; err=$2; shift 2; exec timeout --foreground -k 5 120 \"$0\" \"$@\" >\"$out\" 2>\"$err\"",
         RIGWRIGHT_DEV_INSTALL_DIR "/RigwrightDevHost", out_.string(), err_.string()};
     arguments.insert(arguments.end(), options.begin(), options.end());
     std::string error;

@@ -16,9 +16,19 @@ void CloseMainWindow(int) {
   if (wxWindow* top = wxTheApp->GetTopWindow()) top->Close(true);
 }
 
+// The toolkit's own consistency checks go to stderr: a modal report would stop a scripted run
+// that has no one to answer it.
+void ReportAssertion(const wxString& file, int line, const wxString& function,
+                     const wxString& condition, const wxString& message) {
+  std::fprintf(stderr, "RigwrightDevHost: toolkit check failed at %s:%d in %s: %s %s\n",
+               file.utf8_str().data(), line, function.utf8_str().data(),
+               condition.utf8_str().data(), message.utf8_str().data());
+}
+
 class DevHostApp final : public wxApp {
  public:
   bool OnInit() override {
+    wxSetAssertHandler(ReportAssertion);
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(argv[i].utf8_string());
     rigwright::standin::DevHostOptions options;
