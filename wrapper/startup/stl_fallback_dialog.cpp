@@ -18,9 +18,10 @@ std::vector<std::string> DialogStlRequestUser::ChooseStlFiles() {
 }
 
 void DialogStlRequestUser::TellFilesLeftOut(int count) {
+  const char* verb = count == 1 ? "was" : "were";
   wxMessageBox(wxString::Format("The list of STL files is too long for the editor. %d of the "
-                                "files were left out; add them in a second step.",
-                                count),
+                                "files %s left out; add them in a second step.",
+                                count, verb),
                "Rigwright", wxOK | wxICON_EXCLAMATION);
 }
 

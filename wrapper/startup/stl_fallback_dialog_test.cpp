@@ -25,8 +25,11 @@ TEST_F(StlFallbackDialogTest, FilesLeftOutAreCountedInAWarning) {
   wxString text;
   long style = 0;
   wxTEST_DIALOG(user_.TellFilesLeftOut(37), ExpectMessage(&text, &style));
-  EXPECT_TRUE(text.Contains("37")) << text;
+  EXPECT_TRUE(text.Contains("37 of the files were left out")) << text;
   EXPECT_TRUE(style & wxICON_EXCLAMATION);
+
+  wxTEST_DIALOG(user_.TellFilesLeftOut(1), ExpectMessage(&text, &style));
+  EXPECT_TRUE(text.Contains("1 of the files was left out")) << text;
 }
 
 }  // namespace

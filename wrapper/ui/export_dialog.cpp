@@ -69,7 +69,9 @@ class ExportProgressView {
 
 ExportDialog::ExportDialog(wxWindow* parent, ExportWriters& writers, DialogMessages& messages)
     : wxDialog(parent, wxID_ANY, "Export", wxDefaultPosition, wxDefaultSize,
-               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
+               // Owned by the desktop, not by whichever window of the editor is on top: the
+               // dialog gets a taskbar entry of its own and is not tied to the editor's window.
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxDIALOG_NO_PARENT),
       writers_(writers),
       messages_(messages) {
   SetFont(wxFont(wxFontInfo(9).FaceName("Segoe UI")));
@@ -135,11 +137,13 @@ void ExportDialog::OnTargetChanged(wxCommandEvent&) {
 }
 
 void ExportDialog::OnOkClicked(wxCommandEvent&) {
-  ExportReport report;
-  ExportProgressView progress(this);
-  report.progress = [&progress](const ExportProgress& p) { progress.Update(p); };
   ExportDialogModel::Outcome outcome;
   {
+    // The progress window goes before the outcome is told, so that the message is not hidden
+    // behind (or shown beside) a window that no longer means anything.
+    ExportReport report;
+    ExportProgressView progress(this);
+    report.progress = [&progress](const ExportProgress& p) { progress.Update(p); };
     wxBusyCursor busy;
     outcome = model_.Confirm(saveAsField_->GetFieldText(), postField_->GetFieldText(), writers_,
                              FindSimulatorMachineFolder, report);
@@ -150,8 +154,12 @@ void ExportDialog::OnOkClicked(wxCommandEvent&) {
 
 void WxDialogMessages::Show(const DialogMessage& message) {
   long style = wxOK;
-  if (message.icon == MessageIcon::kExclamation) style |= wxICON_EXCLAMATION;
-  if (message.icon == MessageIcon::kInformation) style |= wxICON_INFORMATION;
+  switch (message.icon) {
+    case MessageIcon::kExclamation: style |= wxICON_EXCLAMATION; break;
+    case MessageIcon::kInformation: style |= wxICON_INFORMATION; break;
+    // Without an explicit "none", the toolkit gives every message box the information icon.
+    case MessageIcon::kNone: style |= wxICON_NONE; break;
+  }
   wxMessageBox(wxString::FromUTF8(message.text), "Rigwright", style, parent_);
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <wx/button.h>
 #include <wx/choice.h>
+#include <wx/frame.h>
+#include <wx/progdlg.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
@@ -10,6 +12,7 @@
 
 #include "common/testing/scoped_environment.h"
 #include "common/testing/test_folder.h"
+#include "common/testing/wx_modal_expectations.h"
 #include "common/testing/wx_test_support.h"
 #include "wrapper/ui/export_dialog.h"
 #include "wrapper/ui/my_edit_browse_ctrl.h"
@@ -19,10 +22,23 @@ namespace {
 
 using rigwright::testing::SaveScreenshot;
 
+// Whether a window of the given kind is on the screen.
+template <typename Window>
+bool AnyShown() {
+  for (wxWindow* window : wxTopLevelWindows) {
+    if (dynamic_cast<Window*>(window) && window->IsShown()) return true;
+  }
+  return false;
+}
+
 class RecordingMessages final : public DialogMessages {
  public:
-  void Show(const DialogMessage& message) override { shown.push_back(message); }
+  void Show(const DialogMessage& message) override {
+    shown.push_back(message);
+    progressShownWithMessage = progressShownWithMessage || AnyShown<wxProgressDialog>();
+  }
   std::vector<DialogMessage> shown;
+  bool progressShownWithMessage = false;
 };
 
 class ExportDialogGuiTest : public ::testing::Test {
@@ -103,6 +119,7 @@ TEST_F(ExportDialogGuiTest, FilledDialogWritesABundleThatVerifies) {
   EXPECT_EQ(messages_.shown[0].text, "Success!");
   EXPECT_EQ(messages_.shown[0].icon, MessageIcon::kInformation);
   EXPECT_FALSE(dialog->IsShown()) << "the dialog closes after a writer ran";
+  EXPECT_FALSE(messages_.progressShownWithMessage) << "the progress window closes first";
   const std::string verify = std::string("'") + RIGWRIGHT_CLI + "' verify '" + bundle + "' >/dev/null";
   EXPECT_EQ(std::system(verify.c_str()), 0);
 }
@@ -115,6 +132,35 @@ TEST_F(ExportDialogGuiTest, InputProblemsKeepTheDialogOpen) {
   EXPECT_EQ(messages_.shown[0].text, "Please select an output file.");
   EXPECT_EQ(messages_.shown[0].icon, MessageIcon::kExclamation);
   EXPECT_TRUE(dialog->IsShown());
+}
+
+TEST_F(ExportDialogGuiTest, TheDialogBelongsToTheDesktopNotToTheEditorsWindow) {
+  // The editor's window is the application's top window while the export runs.
+  auto* editor = new wxFrame(nullptr, wxID_ANY, "Editor");
+  wxTheApp->SetTopWindow(editor);
+  editor->Show();
+  auto dialog = Open("/m/Mill.mcfg");
+  EXPECT_EQ(dialog->GetParentForModalDialog(), nullptr);
+  wxTheApp->SetTopWindow(nullptr);
+  editor->Destroy();
+}
+
+TEST(ExportDialogMessagesTest, IconsFollowTheRuleAndFailuresHaveNone) {
+  WxDialogMessages messages;
+  const struct {
+    MessageIcon icon;
+    long expected;
+  } cases[] = {{MessageIcon::kNone, wxICON_NONE},
+               {MessageIcon::kExclamation, wxICON_EXCLAMATION},
+               {MessageIcon::kInformation, wxICON_INFORMATION}};
+  for (const auto& c : cases) {
+    wxString text;
+    long style = 0;
+    wxTEST_DIALOG(messages.Show({"Something went wrong!", c.icon}),
+                  rigwright::testing::ExpectMessage(&text, &style));
+    EXPECT_EQ(style & wxICON_MASK, c.expected) << "icon " << static_cast<int>(c.icon);
+    EXPECT_EQ(text, "Something went wrong!");
+  }
 }
 
 }  // namespace
