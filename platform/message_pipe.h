@@ -52,8 +52,10 @@ class PipeServer {
 // `error` naming the socket and the reason) when another server already listens on that name.
 std::unique_ptr<PipeServer> ListenOnPipe(std::string_view pipeName, std::string* error);
 
-// Connects to the server of `pipeName` without waiting. Null when no server listens, the name is
-// refused, or the runtime folder fails the ownership and mode check.
+// Connects to the server of `pipeName` without waiting. Null when no server listens, the server
+// is busy (its queue of clients waiting to be accepted is full), the server runs as another user,
+// the name is refused, or the runtime folder fails the check (a symbolic link fails it too). Once
+// connected, reads wait for the server's answer without a time limit.
 std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName);
 
 }  // namespace rigwright

@@ -40,10 +40,15 @@ std::string RuntimeFolder() {
   return temp + "rigwright-" + std::to_string(::getuid()) + "/";
 }
 
-// Anyone who could write into the folder could put their own socket in place of ours.
+// Anyone who could write into the folder could put their own socket in place of ours. The folder
+// itself must not be a symbolic link: in a shared temporary folder another user could plant one
+// under our folder's name, pointing at some private folder of ours now and elsewhere later. A
+// trailing '/' would make lstat follow such a link, so it is left off.
 bool IsPrivateFolder(const std::string& folder, std::string* error) {
+  std::string entry = folder;
+  while (entry.size() > 1 && entry.back() == '/') entry.pop_back();
   struct stat info {};
-  if (::lstat(folder.c_str(), &info) != 0) {
+  if (::lstat(entry.c_str(), &info) != 0) {
     *error = PosixError("cannot inspect pipe folder " + folder, errno);
     return false;
   }
@@ -73,14 +78,42 @@ bool FillAddress(const std::string& path, sockaddr_un* address) {
 
 UniqueFd NewSocket() { return UniqueFd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0)); }
 
-bool ConnectSocket(int fd, const std::string& path) {
+// A connected socket to `path`, or an invalid one with errno telling why. Never waits: when the
+// server's queue of clients waiting to be accepted is full the connect fails with EAGAIN at once,
+// where a blocking connect would wait until the server gets round to them, without limit. The
+// socket is left non-blocking.
+UniqueFd ConnectWithoutWaiting(const std::string& path) {
   sockaddr_un address;
-  if (!FillAddress(path, &address)) return false;
+  if (!FillAddress(path, &address)) {
+    errno = ENAMETOOLONG;
+    return {};
+  }
+  UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!fd.valid()) return {};
   int result;
   do {
-    result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    result = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
   } while (result != 0 && errno == EINTR);
-  return result == 0;
+  if (result != 0) {
+    const int reason = errno;
+    fd.Reset();
+    errno = reason;
+  }
+  return fd;
+}
+
+// The server's credentials are those of the process that made it listen.
+bool ServerIsThisUser(int fd) {
+  ucred server{};
+  socklen_t size = sizeof(server);
+  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &server, &size) == 0 && server.uid == ::getuid();
+}
+
+// The exchange after connecting waits as long as it takes: the reply to an STL request comes
+// only when the user has finished in the picker.
+bool MakeBlocking(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 class PosixPipeConnection final : public PipeConnection {
@@ -174,8 +207,7 @@ class PosixPipeServer final : public PipeServer {
 
 // A socket file nobody listens on is left over from a server that ended without cleaning up.
 bool RemoveIfStale(const std::string& path) {
-  UniqueFd probe = NewSocket();
-  if (!probe.valid() || ConnectSocket(probe.get(), path)) return false;
+  if (ConnectWithoutWaiting(path).valid()) return false;
   return errno == ECONNREFUSED && ::unlink(path.c_str()) == 0;
 }
 
@@ -239,8 +271,8 @@ std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName) {
   std::string error;
   const std::string path = PipeSocketPath(pipeName, &error);
   if (path.empty() || !IsPrivateFolder(RuntimeFolder(), &error)) return nullptr;
-  UniqueFd fd = NewSocket();
-  if (!fd.valid() || !ConnectSocket(fd.get(), path)) return nullptr;
+  UniqueFd fd = ConnectWithoutWaiting(path);
+  if (!fd.valid() || !ServerIsThisUser(fd.get()) || !MakeBlocking(fd.get())) return nullptr;
   return std::make_unique<PosixPipeConnection>(std::move(fd));
 }
 

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   libwxgtk3.2-dev
   openssl gzip
-  libx11-dev xvfb xauth procps
+  libx11-dev xvfb xauth procps openbox
 )
 
 missing=()

@@ -129,5 +129,26 @@ TEST_F(DevHostTest, AnAddinOfAnotherSeriesIsRefused) {
   EXPECT_EQ(ReadText(out_), "");
 }
 
+TEST(DevHostHelpTest, HelpListsTheOptionsWithoutADisplay) {
+  TestFolder folder;
+  ScopedEnvironment environment;
+  environment.Set("DISPLAY", nullptr);
+  environment.Set("WAYLAND_DISPLAY", nullptr);
+  const auto out = folder.path() / "out";
+  std::string error;
+  auto host = StartProcess("/bin/sh",
+                           {"-c", "exec \"$0\" --help >\"$1\" 2>&1",
+                            RIGWRIGHT_DEV_INSTALL_DIR "/RigwrightDevHost", out.string()},
+                           &error);
+  ASSERT_TRUE(host) << error;
+  EXPECT_EQ(host->WaitForExit(), 0) << ReadText(out);
+  const std::string help = ReadText(out);
+  EXPECT_TRUE(help.starts_with("Usage: RigwrightDevHost")) << help;
+  for (const char* option :
+       {"--part", "--addin", "--host-version", "--selection-script", "--run-rigwright", "--help"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option << " in:\n" << help;
+  }
+}
+
 }  // namespace
 }  // namespace rigwright

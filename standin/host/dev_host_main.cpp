@@ -1,10 +1,12 @@
 // RigwrightDevHost: the development host application. Stands in for the CAD host: loads a part and
 // the add-in, and offers the add-in's command. Ends cleanly (add-in unloaded) also on SIGTERM or
-// SIGINT. Options: see dev_host_options.h.
+// SIGINT. Options: see dev_host_options.h, or run it with --help.
 #include <wx/app.h>
 
 #include <csignal>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "standin/automation/ui_script.h"
 #include "standin/host/dev_host_options.h"
@@ -34,8 +36,13 @@ class DevHostApp final : public wxApp {
     rigwright::standin::DevHostOptions options;
     std::string error;
     if (!rigwright::standin::ParseDevHostOptions(arguments, &options, &error)) {
-      std::fprintf(stderr, "RigwrightDevHost: %s\n", error.c_str());
+      std::fprintf(stderr, "RigwrightDevHost: %s (see --help)\n", error.c_str());
       return false;
+    }
+    if (options.showHelp) {  // reached only when the toolkit's own options came with it
+      std::fputs(rigwright::standin::DevHostUsage().c_str(), stdout);
+      helpOnly_ = true;
+      return true;
     }
     auto* window = new rigwright::standin::DevHostWindow(options);
     // Before the add-in is loaded, so that a signal at any time after it ends the host cleanly.
@@ -53,8 +60,31 @@ class DevHostApp final : public wxApp {
     if (options.runRigwright) CallAfter([window] { window->RunRigwright(); });
     return true;
   }
+
+  int OnRun() override { return helpOnly_ ? 0 : wxApp::OnRun(); }
+
+ private:
+  bool helpOnly_ = false;  // --help was answered; there is nothing to run
 };
+
+// --help is answered before the toolkit starts, which needs a display. Other option errors are
+// left to the application: the toolkit first takes out its own options (such as --display).
+bool PrintedHelp(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  rigwright::standin::DevHostOptions options;
+  std::string error;
+  if (!rigwright::standin::ParseDevHostOptions(arguments, &options, &error) || !options.showHelp) {
+    return false;
+  }
+  std::fputs(rigwright::standin::DevHostUsage().c_str(), stdout);
+  return true;
+}
 
 }  // namespace
 
-wxIMPLEMENT_APP(DevHostApp);
+wxIMPLEMENT_APP_NO_MAIN(DevHostApp);
+
+int main(int argc, char** argv) {
+  if (PrintedHelp(argc, argv)) return 0;
+  return wxEntry(argc, argv);
+}

@@ -13,12 +13,28 @@ bool ReadNumber(const std::string& text, int* number) {
 
 }  // namespace
 
+std::string DevHostUsage() {
+  return "Usage: RigwrightDevHost [options]\n"
+         "Stands in for the CAD host: shows a part, loads the add-in and offers its commands.\n"
+         "\n"
+         "  --part <file>              part to show (JSON); default: an empty part\n"
+         "  --addin <library>          add-in to load; default: libRigwrightAddin.so beside the "
+         "program\n"
+         "  --host-version <n>         version reported to the add-in; default: " +
+         std::to_string(kDevHostVersion) +
+         "\n"
+         "  --selection-script <file>  answer every interactive selection from this script\n"
+         "  --run-rigwright            press the add-in's \"Rigwright\" command once the window "
+         "is up\n"
+         "  --help                     print this text and end\n";
+}
+
 bool ParseDevHostOptions(const std::vector<std::string>& arguments, DevHostOptions* options,
                          std::string* error) {
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& option = arguments[i];
-    if (option == "--run-rigwright") {
-      options->runRigwright = true;
+    if (option == "--run-rigwright" || option == "--help") {
+      (option == "--help" ? options->showHelp : options->runRigwright) = true;
       continue;
     }
     std::string* text = option == "--part"               ? &options->partFile

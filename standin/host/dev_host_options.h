@@ -1,9 +1,10 @@
 // The development host application's command line:
 //   RigwrightDevHost [--part <file>] [--addin <library>] [--host-version <n>]
-//                    [--selection-script <file>] [--run-rigwright]
+//                    [--selection-script <file>] [--run-rigwright] [--help]
 // --run-rigwright presses the add-in's "Rigwright" command once the window is up; with
 // --selection-script every interactive selection takes its answer from the script instead of
-// asking, so that the host can run without anyone at the screen.
+// asking, so that the host can run without anyone at the screen. --help prints the options and
+// ends, without needing a display.
 #pragma once
 
 #include <string>
@@ -20,7 +21,11 @@ struct DevHostOptions {
   int hostVersion = kDevHostVersion;
   std::string selectionScript;  // empty: selections ask the user
   bool runRigwright = false;
+  bool showHelp = false;  // print DevHostUsage() and end instead of running
 };
+
+// What --help prints: the synopsis and one line per option.
+std::string DevHostUsage();
 
 // Reads the arguments after the program name. False, with `error` naming the option at fault,
 // for an unknown option, a missing value or a version that is not a whole number.

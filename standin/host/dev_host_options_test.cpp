@@ -29,6 +29,17 @@ TEST(DevHostOptionsTest, WithoutOptionsTheHostWaitsForTheUser) {
   EXPECT_TRUE(options.partFile.empty());
 }
 
+TEST(DevHostOptionsTest, HelpAsksForTheUsageThatNamesEveryOption) {
+  DevHostOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseDevHostOptions({"--part", "p.json", "--help"}, &options, &error)) << error;
+  EXPECT_TRUE(options.showHelp);
+  for (const char* option : {"--part <file>", "--addin <library>", "--host-version <n>",
+                             "--selection-script <file>", "--run-rigwright", "--help"}) {
+    EXPECT_NE(DevHostUsage().find(option), std::string::npos) << option;
+  }
+}
+
 TEST(DevHostOptionsTest, NamesTheOptionAtFault) {
   DevHostOptions options;
   std::string error;
