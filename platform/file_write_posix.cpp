@@ -1,6 +1,7 @@
 #include "platform/file_write.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,10 +40,11 @@ void SyncDirectoryOf(const std::filesystem::path& path) {
 }  // namespace
 
 bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                  std::string* error) {
+                  std::string* error, const std::filesystem::path& shownAs) {
+  const std::filesystem::path& named = shownAs.empty() ? path : shownAs;
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
-    *error = PosixError("cannot create", path, errno);
+    *error = PosixError("cannot create", named, errno);
     return false;
   }
   bool ok = WriteAll(fd, bytes);
@@ -56,7 +58,7 @@ bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_
     err = errno;
   }
   if (!ok) {
-    *error = PosixError("cannot write", path, err);
+    *error = PosixError("cannot write", named, err);
     ::unlink(path.c_str());
   }
   return ok;
@@ -69,6 +71,30 @@ bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path&
     return false;
   }
   SyncDirectoryOf(to);
+  return true;
+}
+
+bool KeepAside(const std::filesystem::path& target, const std::filesystem::path& aside, bool* kept,
+               std::string* error) {
+  *kept = false;
+  struct stat status;
+  if (::lstat(target.c_str(), &status) != 0) {
+    if (errno == ENOENT) return true;
+    *error = PosixError("cannot replace", target, errno);
+    return false;
+  }
+  if (S_ISDIR(status.st_mode)) {
+    *error = PosixError("cannot replace", target, EISDIR);
+    return false;
+  }
+  // A link is itself kept, not what it points to (no AT_SYMLINK_FOLLOW). A file system without
+  // hard links (a memory stick, say) still allows the move.
+  if (::linkat(AT_FDCWD, target.c_str(), AT_FDCWD, aside.c_str(), 0) != 0 &&
+      std::rename(target.c_str(), aside.c_str()) != 0) {
+    *error = PosixError("cannot replace", target, errno);
+    return false;
+  }
+  *kept = true;
   return true;
 }
 

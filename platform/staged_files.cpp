@@ -8,19 +8,23 @@
 namespace rigwright {
 namespace {
 
-// A hidden name beside the target that no earlier run left behind, so that creating it
-// exclusively cannot fail on a leftover and two writers never share one.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& target) {
+// A short hidden name in the folder of `target` that no earlier run left behind, so that creating
+// it exclusively cannot fail on a leftover and two writers never share one. Its length does not
+// depend on the target's, so every name the system allows can be written.
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& target, const char* suffix) {
   static const char kHex[] = "0123456789abcdef";
   std::random_device random;
-  std::string suffix;
+  std::string name = ".rigwright-";
   for (int i = 0; i < 4; ++i) {
     unsigned value = random();
-    for (int j = 0; j < 4; ++j, value >>= 4) suffix += kHex[value & 0xF];
+    for (int j = 0; j < 4; ++j, value >>= 4) name += kHex[value & 0xF];
   }
-  std::filesystem::path name = target;
-  name.replace_filename("." + target.filename().string() + ".partial-" + suffix);
-  return name;
+  return target.parent_path() / (name + suffix);
+}
+
+void RemoveQuietly(const std::filesystem::path& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
 }
 
 }  // namespace
@@ -28,28 +32,59 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& target) {
 StagedFiles::~StagedFiles() { RemoveStaged(); }
 
 bool StagedFiles::Stage(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
-  const std::filesystem::path temporary = TemporaryNameFor(target);
-  if (!WriteNewFile(temporary, bytes, &error_)) return false;
-  staged_.push_back({temporary, target});
+  const std::filesystem::path temporary = TemporaryNameFor(target, ".new");
+  if (!WriteNewFile(temporary, bytes, &error_, target)) return false;
+  staged_.push_back({temporary, target, {}, false});
   return true;
 }
 
 bool StagedFiles::Commit() {
-  while (!staged_.empty()) {
-    if (!ReplaceFile(staged_.front().temporary, staged_.front().target, &error_)) {
-      RemoveStaged();
+  for (Entry& entry : staged_) {
+    if (!PutInPlace(entry)) {
+      RollBack();
       return false;
     }
-    staged_.erase(staged_.begin());
   }
+  for (const Entry& entry : staged_) {
+    if (!entry.aside.empty()) RemoveQuietly(entry.aside);
+  }
+  staged_.clear();
   return true;
 }
 
-void StagedFiles::RemoveStaged() {
-  for (const Entry& entry : staged_) {
-    std::error_code ignored;
-    std::filesystem::remove(entry.temporary, ignored);
+bool StagedFiles::PutInPlace(Entry& entry) {
+  const std::filesystem::path aside = TemporaryNameFor(entry.target, ".old");
+  bool kept = false;
+  if (!KeepAside(entry.target, aside, &kept, &error_)) return false;
+  if (kept) entry.aside = aside;
+  if (!ReplaceFile(entry.temporary, entry.target, &error_)) return false;
+  entry.placed = true;
+  return true;
+}
+
+void StagedFiles::RollBack() {
+  for (auto entry = staged_.rbegin(); entry != staged_.rend(); ++entry) {
+    if (!entry->placed) {
+      RemoveQuietly(entry->temporary);
+    } else if (entry->aside.empty()) {
+      RemoveQuietly(entry->target);  // nothing stood there before
+    }
+    if (entry->aside.empty()) continue;
+    // Where the target was linked rather than moved and never replaced, both names lead to the
+    // same file: the rename then changes nothing and the removal drops the extra name.
+    std::string ignored;
+    if (ReplaceFile(entry->aside, entry->target, &ignored)) {
+      RemoveQuietly(entry->aside);
+    } else {
+      error_ +=
+          "; its earlier content could not be put back and is kept as " + entry->aside.string();
+    }
   }
+  staged_.clear();
+}
+
+void StagedFiles::RemoveStaged() {
+  for (const Entry& entry : staged_) RemoveQuietly(entry.temporary);
   staged_.clear();
 }
 

@@ -1,6 +1,6 @@
 // A set of files written together: every file is first staged completely beside its target, and
-// only when all are staged are they renamed over their targets. A failure while staging leaves
-// every target as it was and no temporary file behind.
+// only when all are staged are they renamed over their targets. A failure, while staging or while
+// committing, leaves every target as it was and no temporary file behind.
 #pragma once
 
 #include <cstdint>
@@ -22,18 +22,23 @@ class StagedFiles {
   // Writes `bytes` to a new temporary file in the folder of `target`, which must exist.
   bool Stage(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 
-  // Renames the staged files over their targets, in staging order. Stops at the first failure;
-  // files renamed before it stay in place, the rest are removed.
+  // Renames the staged files over their targets, in staging order. Each replaced target is kept
+  // under a temporary name until all renames have succeeded. On failure every target is put back
+  // as it was (a target that did not exist is removed again) and the staged files are removed.
   bool Commit();
 
-  // Why the last failing call failed: the operation, the path and what the system said.
+  // Why the last failing call failed: the operation, the target's path and what the system said.
   const std::string& error() const { return error_; }
 
  private:
   struct Entry {
     std::filesystem::path temporary;
     std::filesystem::path target;
+    std::filesystem::path aside;  // the earlier target while the commit runs; empty if none
+    bool placed = false;          // `temporary` has been renamed to `target`
   };
+  bool PutInPlace(Entry& entry);
+  void RollBack();
   void RemoveStaged();
 
   std::vector<Entry> staged_;

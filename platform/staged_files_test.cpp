@@ -55,5 +55,70 @@ TEST(StagedFilesTest, CommitOntoAFolderFailsAndRemovesTheRest) {
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"taken"}));
 }
 
+// A target that turns out to be a folder in the middle of the commit: the files put in place
+// before it are put back as they were, new ones are removed, and nothing temporary is left.
+TEST(StagedFilesTest, FailedCommitRestoresEveryTargetItAlreadyReplaced) {
+  TestFolder dir;
+  dir.Write("a.bin", "old a");
+  dir.Write("d.bin", "old d");
+  StagedFiles files;
+  ASSERT_TRUE(files.Stage(dir.path() / "a.bin", Bytes("new a")));
+  ASSERT_TRUE(files.Stage(dir.path() / "new.bin", Bytes("new")));
+  ASSERT_TRUE(files.Stage(dir.path() / "taken", Bytes("x")));
+  ASSERT_TRUE(files.Stage(dir.path() / "d.bin", Bytes("new d")));
+  std::filesystem::create_directories(dir.path() / "taken" / "inner");
+
+  EXPECT_FALSE(files.Commit());
+  EXPECT_EQ(ReadText(dir.path() / "a.bin"), "old a");
+  EXPECT_EQ(ReadText(dir.path() / "d.bin"), "old d");
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "taken" / "inner"));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.bin", "d.bin", "taken"}));
+}
+
+TEST(StagedFilesTest, ReplacedLinksAreRestoredAsLinks) {
+  TestFolder dir;
+  dir.Write("real.bin", "real");
+  std::filesystem::create_symlink("real.bin", dir.path() / "link.bin");
+  StagedFiles files;
+  ASSERT_TRUE(files.Stage(dir.path() / "link.bin", Bytes("new")));
+  ASSERT_TRUE(files.Stage(dir.path() / "taken", Bytes("x")));
+  std::filesystem::create_directories(dir.path() / "taken" / "inner");
+  EXPECT_FALSE(files.Commit());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "link.bin"));
+  EXPECT_EQ(ReadText(dir.path() / "real.bin"), "real");
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"link.bin", "real.bin", "taken"}));
+}
+
+TEST(StagedFilesTest, TargetNamesUpToTheSystemsLimitCanBeWritten) {
+  TestFolder dir;
+  for (const std::size_t length : {230u, 250u, 255u}) {
+    const std::string name(length, 'n');
+    StagedFiles files;
+    ASSERT_TRUE(files.Stage(dir.path() / name, Bytes("long"))) << length << ": " << files.error();
+    ASSERT_TRUE(files.Commit()) << length << ": " << files.error();
+    EXPECT_EQ(ReadText(dir.path() / name), "long");
+    std::filesystem::remove(dir.path() / name);
+  }
+  EXPECT_TRUE(dir.Names().empty());
+}
+
+TEST(StagedFilesTest, MessagesNameTheTargetNeverTheTemporaryFile) {
+  TestFolder dir;
+  const std::filesystem::path unwritable = dir.path() / "missing" / "b.bin";
+  StagedFiles files;
+  EXPECT_FALSE(files.Stage(unwritable, Bytes("b")));
+  EXPECT_EQ(files.error().rfind("cannot create " + unwritable.string() + ": ", 0), 0u)
+      << files.error();
+
+  const std::filesystem::path folder = dir.path() / "Mill.OrvaneSimCfg";
+  ASSERT_TRUE(files.Stage(folder, Bytes("x")));
+  std::filesystem::create_directories(folder / "inner");
+  EXPECT_FALSE(files.Commit());
+  EXPECT_EQ(files.error().rfind("cannot replace " + folder.string() + ": ", 0), 0u)
+      << files.error();
+  EXPECT_EQ(files.error().find(dir.path().string(), folder.string().size()), std::string::npos)
+      << "names no other file: " << files.error();
+}
+
 }  // namespace
 }  // namespace rigwright

@@ -39,8 +39,10 @@ bool WriteBundle(const std::string& machineFile, const std::string& outputPath,
     return Fail(report, target + ": the bundle would reach 4 GiB, which the format cannot hold");
   }
   const Bytes bundle = signer->Sign(payload);
-  if (!CreateParentDirectories(target)) {
-    return Fail(report, std::string(DirectoryPrefixOf(target)) + ": the folder cannot be created");
+  std::string reason;
+  if (!CreateParentDirectories(target, &reason)) {
+    return Fail(report, std::string(DirectoryPrefixOf(target)) +
+                            ": the folder cannot be created: " + reason);
   }
   return WriteFilesTogether({{target, &bundle}}, report);
 }

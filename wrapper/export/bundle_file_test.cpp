@@ -85,6 +85,13 @@ TEST_F(BundleFileTest, UnwritableTargetIsReportedAndLeavesNothingBehind) {
   EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill5.OrvaneSimBundle"}));
 }
 
+TEST_F(BundleFileTest, FolderThatCannotBeCreatedSaysWhy) {
+  dir_.Write("blocker", "a file where the output folder should be");
+  ExportReport report;
+  EXPECT_FALSE(ExportMachineBundle(machine_, dir_.text() + "blocker/x.zip", "", "", &report));
+  EXPECT_EQ(report.error, dir_.text() + "blocker/: the folder cannot be created: File exists");
+}
+
 TEST_F(BundleFileTest, NonAsciiNamesTravelAsUtf8) {
   const std::string stem = "Fr\xC3\xA4smaschine \xE6\x9C\xBA";
   dir_.Write("Ma\xC3\x9F/" + stem + "/config.json", "{}");

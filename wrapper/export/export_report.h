@@ -19,7 +19,8 @@ struct ExportProgress {
 struct ExportReport {
   // Why the operation failed, naming the file and the problem. Empty after success.
   std::string error;
-  // Model paths that were refused (empty, absolute, or with a ".." component), with the reason.
+  // Model paths that were refused, with the reason: empty, absolute, with a ".." component, not
+  // a regular file, or leading outside the machine's folders through a link.
   std::vector<std::string> warnings;
   // Model paths found neither in the machine data folder nor beside the machine file. The export
   // leaves them out and still succeeds.

@@ -1,7 +1,9 @@
 #include "wrapper/export/machine_export.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <optional>
 
 #include "common/path_text.h"
 #include "wrapper/export/export_steps.h"
@@ -28,6 +30,50 @@ MachineFileParts PartsOf(const std::string& machineFile) {
   return parts;
 }
 
+// A stem of "", "." or ".." would make the machine data folder the machine file's own folder or
+// its parent, and put the installed machine beside or above the target folder.
+bool CheckStem(const std::string& machineFile, const MachineFileParts& parts,
+               ExportReport* report) {
+  if (parts.stem != "" && parts.stem != "." && parts.stem != "..") return true;
+  return Fail(report, machineFile +
+                          ": the machine file's name before its extension is empty, \".\" or "
+                          "\"..\", which names no machine data folder");
+}
+
+// The folders a model may come from, resolved, so that a model reached through a link can be
+// told apart from one that stays inside them.
+std::vector<std::filesystem::path> ModelFolders(const MachineFileParts& parts) {
+  std::vector<std::filesystem::path> folders;
+  for (const std::string& folder : {parts.dataFolder, parts.directory}) {
+    std::error_code error;
+    std::filesystem::path resolved =
+        std::filesystem::canonical(PathFromUtf8(folder.empty() ? "." : folder), error);
+    if (!error) folders.push_back(std::move(resolved));
+  }
+  return folders;
+}
+
+bool LiesWithin(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first ==
+         folder.end();
+}
+
+// Why the existing file `candidate` is not packed, or nothing when it may be read: only regular
+// files are read, and only from inside the model folders however the path reaches them.
+std::optional<std::string> RefusedModel(const std::string& candidate,
+                                        const std::vector<std::filesystem::path>& modelFolders) {
+  const std::filesystem::path file = PathFromUtf8(candidate);
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) return candidate + " is not a regular file";
+  const std::filesystem::path resolved = std::filesystem::canonical(file, error);
+  if (error) return candidate + ": " + error.message();
+  for (const std::filesystem::path& folder : modelFolders) {
+    if (LiesWithin(resolved, folder)) return std::nullopt;
+  }
+  return "it leads to " + Utf8FromPath(resolved) +
+         ", outside the machine data folder and the machine file's folder";
+}
+
 // The merged, settled document as the text of the packages' "config.json".
 bool PrepareDocument(const std::string& machineFile, const MachineFileParts& parts,
                      const std::string& orientation, Json::Value& root, ExportReport* report) {
@@ -49,18 +95,31 @@ bool PrepareDocument(const std::string& machineFile, const MachineFileParts& par
   return true;
 }
 
+void LeaveOut(ExportReport* report, const std::string& path, const std::string& reason) {
+  if (report) report->warnings.push_back("model path \"" + path + "\" is not packed: " + reason);
+}
+
 // Reads the model named by `path` into `files`, from the machine data folder or else from the
-// machine file's folder. A model found in neither is left out; one that is found but cannot be
-// read whole fails the export rather than packing a damaged record.
-bool GatherModel(const std::string& path, const MachineFileParts& parts, FileMap& files,
+// machine file's folder. A model found in neither is left out; so is one whose path leaves those
+// folders, in its text or through a link, or that is not a regular file. One that is found but
+// cannot be read whole fails the export rather than packing a damaged record.
+bool GatherModel(const std::string& path, const MachineFileParts& parts,
+                 const std::vector<std::filesystem::path>& modelFolders, FileMap& files,
                  ExportReport* report) {
   if (files.count(path)) return true;
   if (auto reason = UnsafeRelativePathReason(path, /*allowBackslash=*/true)) {
-    if (report) report->warnings.push_back("model path \"" + path + "\" is not packed: " + *reason);
+    LeaveOut(report, path, *reason);
     return true;
   }
+  std::optional<std::string> refused;
   for (const std::string& candidate : {parts.dataFolder + path, parts.directory + path}) {
     const std::filesystem::path file = PathFromUtf8(candidate);
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) continue;
+    if (auto reason = RefusedModel(candidate, modelFolders)) {
+      refused = std::move(reason);
+      continue;
+    }
     if (!FileCanBeOpened(file)) continue;
     Bytes bytes;
     const int result = ReadFileBytes(file, bytes);
@@ -70,7 +129,11 @@ bool GatherModel(const std::string& path, const MachineFileParts& parts, FileMap
     files[path] = std::move(bytes);
     return true;
   }
-  if (report) report->missingModels.push_back(path);
+  if (refused) {
+    LeaveOut(report, path, *refused);
+  } else if (report) {
+    report->missingModels.push_back(path);
+  }
   return true;
 }
 
@@ -89,6 +152,7 @@ bool PackAndSign(const FileMap& files, const std::string& name, PackageSigner& s
 bool BuildPackages(const std::string& machineFile, const std::string& orientation,
                    MachinePackages& packages, ExportReport* report) {
   const MachineFileParts parts = PartsOf(machineFile);
+  if (!CheckStem(machineFile, parts, report)) return false;
   Json::Value root;
   if (!PrepareDocument(machineFile, parts, orientation, root, report)) return false;
   const std::string text = WriteDocument(root);
@@ -96,10 +160,11 @@ bool BuildPackages(const std::string& machineFile, const std::string& orientatio
                                                               : "MachineDefinition";
   const std::vector<std::string> paths = CollectModelPaths(root[key]);
 
+  const std::vector<std::filesystem::path> modelFolders = ModelFolders(parts);
   FileMap files;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     ReportProgress(report, Stage::kReading, paths[i], i, paths.size());
-    if (!GatherModel(paths[i], parts, files, report)) return false;
+    if (!GatherModel(paths[i], parts, modelFolders, files, report)) return false;
   }
   files["config.json"] = Bytes(text.begin(), text.end());
   const FileMap cfgFiles = {{"config.json", files["config.json"]}};
@@ -125,8 +190,9 @@ bool Install(const std::string& machineFile, const std::string& targetFolder,
   if (!ReadExternalPost(externalPost, {names.machine, names.configuration}, post, report)) {
     return false;
   }
-  if (!CreateParentDirectories(folder + names.machine)) {
-    return Fail(report, folder + ": the folder cannot be created");
+  std::string reason;
+  if (!CreateParentDirectories(folder + names.machine, &reason)) {
+    return Fail(report, folder + ": the folder cannot be created: " + reason);
   }
   std::vector<std::pair<std::string, const Bytes*>> files = {
       {folder + names.machine, &packages.machinePackage},
@@ -160,14 +226,21 @@ bool InstallMachine(const std::string& machineFile, const std::string& targetFol
   }
 }
 
-bool CreateParentDirectories(const std::string& filePath) {
+bool CreateParentDirectories(const std::string& filePath, std::string* reason) {
   const std::string_view folder = DirectoryPrefixOf(filePath);
   if (folder.empty()) return true;
+  std::string ignored;
+  std::string& why = reason ? *reason : ignored;
   try {
     std::error_code error;
     std::filesystem::create_directories(PathFromUtf8(folder), error);
-    return !error && std::filesystem::is_directory(PathFromUtf8(folder));
-  } catch (const std::exception&) {
+    if (!error && !std::filesystem::is_directory(PathFromUtf8(folder), error) && !error) {
+      error = std::make_error_code(std::errc::not_a_directory);
+    }
+    if (error) why = error.message();
+    return !error;
+  } catch (const std::exception& e) {
+    why = e.what();
     return false;
   }
 }

@@ -32,7 +32,8 @@ bool InstallMachine(const std::string& machineFile, const std::string& targetFol
                     const std::string& orientation, const std::string& externalPost,
                     ExportReport* report = nullptr);
 
-// Creates every missing folder of `filePath` up to its last '\' or '/'. False on any error.
-bool CreateParentDirectories(const std::string& filePath);
+// Creates every missing folder of `filePath` up to its last '\' or '/'. False on any error;
+// `reason`, when given, then says what the system reported.
+bool CreateParentDirectories(const std::string& filePath, std::string* reason = nullptr);
 
 }  // namespace rigwright

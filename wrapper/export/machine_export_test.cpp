@@ -1,7 +1,14 @@
 #include "wrapper/export/machine_export.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <future>
+
+#include "wrapper/export/bundle_file.h"
 #include "wrapper/export/export_test_util.h"
 
 namespace rigwright {
@@ -132,6 +139,82 @@ TEST_F(MachineExportTest, ProgressNamesEachModelAndEndsWithTheWholeContent) {
   EXPECT_TRUE(packedAll);
 }
 
+TEST_F(MachineExportTest, OnlyRegularFilesAreReadAndAFifoNeverBlocks) {
+  const std::filesystem::path fifo = dir_.path() / "Mill" / "pipe.stl";
+  const std::string machine = WriteMachine(R"({"A":{"Path":"pipe.stl"}})");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+  ExportReport report;
+  auto build =
+      std::async(std::launch::async, [&] { return BuildMachinePackages(machine, "", &report); });
+  if (build.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    ADD_FAILURE() << "reading the FIFO blocks";
+    do {  // a writer that comes and goes lets each blocked open go on
+      ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    } while (build.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready);
+  }
+  const MachinePackages packages = build.get();
+  ASSERT_TRUE(packages.ok) << report.error;
+  EXPECT_EQ(Names(Records(packages.machinePackage)), (std::vector<std::string>{"config.json"}));
+  ASSERT_EQ(report.warnings.size(), 1u);
+  EXPECT_EQ(report.warnings[0],
+            "model path \"pipe.stl\" is not packed: " + fifo.string() + " is not a regular file");
+  EXPECT_TRUE(report.missingModels.empty());
+}
+
+TEST_F(MachineExportTest, ModelsReachedThroughLinksArePackedOnlyWhenTheyStayInside) {
+  TestFolder outside;
+  outside.Write("etc/hostname", "the system's own file");
+  dir_.Write("Mill/base.stl", "base");
+  dir_.Write("common/spindle.stl", "spindle");
+  const std::filesystem::path data = dir_.path() / "Mill";
+  std::filesystem::create_directory_symlink(outside.path() / "etc", data / "etclink");
+  std::filesystem::create_symlink(outside.path() / "etc" / "hostname", dir_.path() / "host.stl");
+  std::filesystem::create_symlink("base.stl", data / "alias.stl");
+  std::filesystem::create_directory_symlink("../common", data / "shared");
+  const std::string machine = WriteMachine(R"({"P":[{"Path":"etclink/hostname"},
+      {"Path":"host.stl"},{"Path":"alias.stl"},{"Path":"shared/spindle.stl"}]})");
+
+  ExportReport report;
+  const MachinePackages packages = BuildMachinePackages(machine, "", &report);
+  ASSERT_TRUE(packages.ok) << report.error;
+  const auto records = Records(packages.machinePackage);
+  EXPECT_EQ(Names(records),
+            (std::vector<std::string>{"alias.stl", "config.json", "shared/spindle.stl"}));
+  EXPECT_EQ(Text(records.at("alias.stl")), "base");
+  EXPECT_EQ(Text(records.at("shared/spindle.stl")), "spindle");
+  const std::string resolved =
+      std::filesystem::canonical(outside.path()).string() + "/etc/hostname";
+  EXPECT_EQ(report.warnings,
+            (std::vector<std::string>{
+                "model path \"etclink/hostname\" is not packed: it leads to " + resolved +
+                    ", outside the machine data folder and the machine file's folder",
+                "model path \"host.stl\" is not packed: it leads to " + resolved +
+                    ", outside the machine data folder and the machine file's folder"}));
+}
+
+// A stem of "", "." or ".." would make the machine data folder the machine's own folder or its
+// parent, and put the installed machine outside the target folder.
+TEST_F(MachineExportTest, MachineFilesWithoutAUsableStemAreRefused) {
+  dir_.Write("config.json", "{}");
+  dir_.Write("m/config.json", "{}");
+  for (const std::string name : {".mcfg", "..mcfg", "...mcfg", "."}) {
+    const std::string machine =
+        name == "." ? dir_.text() + "m/."
+                    : dir_.Write("m/" + name, R"({"MachineDefinition":{}})").string();
+    ExportReport report;
+    EXPECT_FALSE(InstallMachine(machine, dir_.text() + "t/MachineCfg/", "", "", &report)) << name;
+    EXPECT_EQ(report.error, machine +
+                                ": the machine file's name before its extension is empty, "
+                                "\".\" or \"..\", which names no machine data folder");
+    report = {};
+    EXPECT_FALSE(ExportMachineBundle(machine, dir_.text() + "t/out/x.zip", "", "", &report));
+    EXPECT_NE(report.error.find("names no machine data folder"), std::string::npos) << report.error;
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "t")) << name;
+  }
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"config.json", "m"}));
+}
+
 class InstallMachineTest : public MachineFolderTest {
  protected:
   std::string Target() const { return (dir_.path() / "MachineCfg").string() + "/"; }
@@ -194,7 +277,8 @@ TEST_F(InstallMachineTest, FailedInstallChangesNothingAndSaysWhy) {
   dir_.Write("blocker", "a file where the target folder should be");
   EXPECT_FALSE(InstallMachine(WriteMachine("{}"), (dir_.path() / "blocker").string() + "/", "", "",
                               &report));
-  EXPECT_NE(report.error.find("cannot be created"), std::string::npos) << report.error;
+  EXPECT_EQ(report.error,
+            dir_.text() + "blocker/Mill/: the folder cannot be created: Not a directory");
 }
 
 TEST_F(InstallMachineTest, UnwritableTargetIsAFailureAndLeavesNoTemporaryFile) {
@@ -202,10 +286,33 @@ TEST_F(InstallMachineTest, UnwritableTargetIsAFailureAndLeavesNoTemporaryFile) {
   std::filesystem::create_directories(Installed("Mill.OrvaneSimCfg") / "occupied");
   ExportReport report;
   EXPECT_FALSE(InstallMachine(machine, Target(), "", "", &report));
-  EXPECT_NE(report.error.find("Mill.OrvaneSimCfg"), std::string::npos) << report.error;
-  for (const std::string& name : dir_.Names("MachineCfg/Mill")) {
-    EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
+  EXPECT_EQ(report.error,
+            "cannot replace " + Installed("Mill.OrvaneSimCfg").string() + ": Is a directory");
+  EXPECT_EQ(dir_.Names("MachineCfg/Mill"), (std::vector<std::string>{"Mill.OrvaneSimCfg"}));
+}
+
+// A file of the install that cannot be put in place after others were: those are put back, so
+// the new machine package never sits beside the old configuration package.
+TEST_F(InstallMachineTest, InstallFailingPartWayPutsBackWhatItReplaced) {
+  const std::string post = dir_.Write("posts/Fanuc.pst", "post v2").string();
+  const std::string machine = WriteMachine(R"({"Header":{"GUID":"m"}})");
+  ASSERT_TRUE(InstallMachine(machine, Target(), "", ""));
+  const Bytes machineBefore = ReadBytes(Installed("Mill.OrvaneSim"));
+  const Bytes configurationBefore = ReadBytes(Installed("Mill.OrvaneSimCfg"));
+
+  for (const std::string blocked : {"Fanuc.pst", "Mill.OrvaneSimCfg"}) {
+    std::filesystem::remove(Installed(blocked));
+    std::filesystem::create_directories(Installed(blocked) / "occupied");
+    ExportReport report;
+    EXPECT_FALSE(InstallMachine(machine, Target(), "Lathe", post, &report)) << blocked;
+    EXPECT_EQ(report.error, "cannot replace " + Installed(blocked).string() + ": Is a directory");
+    EXPECT_EQ(ReadBytes(Installed("Mill.OrvaneSim")), machineBefore) << blocked;
+    EXPECT_EQ(dir_.Names("MachineCfg/Mill"),
+              (std::vector<std::string>{"Fanuc.pst", "Mill.OrvaneSim", "Mill.OrvaneSimCfg"}));
+    std::filesystem::remove_all(Installed(blocked));
+    dir_.Write("MachineCfg/Mill/" + blocked, Text(configurationBefore));
   }
+  EXPECT_EQ(ReadBytes(Installed("Mill.OrvaneSimCfg")), configurationBefore);
 }
 
 TEST_F(InstallMachineTest, PostNamedLikeAPackageIsRefused) {

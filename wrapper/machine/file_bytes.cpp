@@ -11,8 +11,9 @@ constexpr std::uint64_t kFileSizeLimit = std::uint64_t{1} << 32;
 }  // namespace
 
 bool FileCanBeOpened(const std::filesystem::path& path) {
+  // Checked before opening: opening a FIFO waits for a writer, and a device may never end.
   std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return false;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
   std::ifstream in(path, std::ios::binary);
   return in.good();
 }

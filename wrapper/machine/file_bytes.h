@@ -21,8 +21,9 @@ enum ReadFileResult : int {
 // as it was.
 int ReadFileBytes(const std::filesystem::path& path, Bytes& into);
 
-// True when the file can be opened for reading. A folder is not a file that can be read, even
-// where the system lets a stream open it.
+// True when the file is a regular file (after following links) and can be opened for reading. A
+// folder, FIFO or device is not a file that can be read, even where the system lets a stream
+// open it; checking first also keeps a FIFO from blocking the caller.
 bool FileCanBeOpened(const std::filesystem::path& path);
 
 // "cannot be opened", "is empty", ... for messages that name the file before it.

@@ -36,5 +36,12 @@ TEST(FileBytesTest, FoldersCannotBeOpenedAsFiles) {
   EXPECT_TRUE(FileCanBeOpened(dir.Write("x", "1")));
 }
 
+TEST(FileBytesTest, DevicesAreNotFilesThatCanBeRead) {
+  Bytes bytes;
+  EXPECT_FALSE(FileCanBeOpened("/dev/null"));
+  EXPECT_EQ(ReadFileBytes("/dev/zero", bytes), kFileCannotBeOpened);
+  EXPECT_TRUE(bytes.empty());
+}
+
 }  // namespace
 }  // namespace rigwright

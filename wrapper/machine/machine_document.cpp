@@ -1,6 +1,7 @@
 #include "wrapper/machine/machine_document.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "common/path_text.h"
 #include "wrapper/machine/file_bytes.h"
@@ -18,7 +19,22 @@ const char* TypeName(const Json::Value& value) {
   return value.isObject() ? "an object" : value.isArray() ? "an array" : "a value";
 }
 
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+// JsonCpp's "* Line 1, Column 7\n  Syntax error: ...\n" on one line, for a message that follows
+// a file name: "Line 1, Column 7: Syntax error: ...". Several errors are joined with "; ".
+std::string OnOneLine(const std::string& formatted) {
+  std::string result;
+  bool afterLocation = false;
+  std::istringstream lines(formatted);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t start = line.find_first_not_of(" *");
+    if (start == std::string::npos) continue;
+    const bool location = line.rfind("* ", 0) == 0;
+    if (!result.empty()) result += location ? "; " : afterLocation ? ": " : " ";
+    result += line.substr(start);
+    afterLocation = location;
+  }
+  return result;
+}
 
 bool GuidMatches(const Json::Value& value, const std::string& guid) {
   return value.isObject() && value.isMember("GUID") && !IsContainer(value["GUID"]) &&
@@ -70,8 +86,8 @@ bool ReadJsonDocument(const std::filesystem::path& path, Json::Value& root, std:
   const char* end = std::find(begin, begin + bytes.size(), '\0');
   Json::Reader reader;
   if (!reader.parse(begin, end, root, /*collectComments=*/true)) {
-    SetError(error, Utf8FromPath(path) + ": not well-formed JSON: " +
-                        FirstLine(reader.getFormattedErrorMessages()));
+    SetError(error, Utf8FromPath(path) +
+                        ": not well-formed JSON: " + OnOneLine(reader.getFormattedErrorMessages()));
     return false;
   }
   return true;
@@ -84,8 +100,10 @@ Json::Value* ChooseDefinition(Json::Value& root, std::string* error) {
   }
   const char* key = root.isMember("MachineDefinitionLocked") ? "MachineDefinitionLocked"
                                                               : "MachineDefinition";
-  if (root[key].isNull()) {
-    SetError(error, "the document has no \"MachineDefinition\"");
+  const bool present = root.isMember(key);
+  if (!present || root[key].isNull()) {
+    SetError(error,
+             std::string("the document has no \"") + key + "\"" + (present ? " (it is null)" : ""));
     return nullptr;
   }
   return &root[key];
@@ -97,6 +115,9 @@ bool MergeUserConfiguration(Json::Value& document, const std::filesystem::path& 
   if (!definition) return false;
   Json::Value config;
   if (!ReadJsonDocument(configPath, config, error)) return false;
+  // A null document has no "UserConfiguration", so there is nothing to merge. Other values that
+  // are not objects are refused: they cannot be a user configuration.
+  if (config.isNull()) return true;
   const std::string file = Utf8FromPath(configPath) + ": ";
   if (!config.isObject()) {
     SetError(error, file + "the document is not a JSON object");

@@ -38,7 +38,9 @@ TEST_F(MachineDocumentTest, ReadingFailuresNameTheFile) {
   Json::Value root;
   std::string error;
   EXPECT_FALSE(ReadJsonDocument(dir_.Write("bad.mcfg", "{\"a\": }"), root, &error));
-  EXPECT_NE(error.find("bad.mcfg: not well-formed JSON"), std::string::npos) << error;
+  EXPECT_EQ(error, (dir_.path() / "bad.mcfg").string() +
+                       ": not well-formed JSON: Line 1, Column 7: Syntax error: value, object or "
+                       "array expected.");
   EXPECT_FALSE(ReadJsonDocument(dir_.Write("empty.mcfg", ""), root, &error));
   EXPECT_NE(error.find("empty.mcfg: is empty"), std::string::npos) << error;
   EXPECT_FALSE(ReadJsonDocument(dir_.path() / "gone.mcfg", root, &error));
@@ -54,6 +56,9 @@ TEST_F(MachineDocumentTest, LockedDefinitionIsPreferred) {
   Json::Value none = Parse(R"({"MachineDefinition":null})");
   EXPECT_EQ(ChooseDefinition(none, &error), nullptr);
   EXPECT_NE(error.find("no \"MachineDefinition\""), std::string::npos);
+  Json::Value locked = Parse(R"({"MachineDefinition":{},"MachineDefinitionLocked":null})");
+  EXPECT_EQ(ChooseDefinition(locked, &error), nullptr);
+  EXPECT_EQ(error, "the document has no \"MachineDefinitionLocked\" (it is null)");
   Json::Value array = Parse("[1]");
   EXPECT_EQ(ChooseDefinition(array, &error), nullptr);
   EXPECT_NE(error.find("not a JSON object"), std::string::npos);
@@ -94,8 +99,9 @@ TEST_F(MachineDocumentTest, MergeReplacesGeometryAndLaterEntriesWin) {
 
 TEST_F(MachineDocumentTest, ConfigurationWithoutModelsMergesNothing) {
   const Json::Value original = Parse(R"({"MachineDefinition":{"GUID":"x","Geometry":1}})");
-  for (const char* config : {"{}", R"({"UserConfiguration":{}})",
-                             R"({"UserConfiguration":{"Models":{"GUID":"x"}}})"}) {
+  for (const char* config :
+       {"{}", "null", "// nothing configured yet\nnull", R"({"UserConfiguration":{}})",
+        R"({"UserConfiguration":null})", R"({"UserConfiguration":{"Models":{"GUID":"x"}}})"}) {
     Json::Value document = original;
     EXPECT_TRUE(Merge(document, config)) << config;
     EXPECT_EQ(document, original) << config;
@@ -106,6 +112,8 @@ TEST_F(MachineDocumentTest, ConfigurationOfTheWrongShapeFailsWithAReason) {
   const Json::Value original = Parse(R"({"MachineDefinition":{"GUID":"x"}})");
   const std::pair<const char*, const char*> cases[] = {
       {"[1,2]", "not a JSON object"},
+      {"\"text\"", "not a JSON object"},
+      {"7", "not a JSON object"},
       {R"({"UserConfiguration":"yes"})", "\"UserConfiguration\" is a value"},
       {R"({"UserConfiguration":{"Models":["x"]}})", "Models/0 is a value, not an object"},
       {R"({"UserConfiguration":{"Models":[{"GUID":{"a":1}}]}})", "Models/0/GUID is an object"},
