@@ -79,15 +79,16 @@ std::string EditorLauncher::PrepareMachineFolder(const std::string& installFolde
   // The run command prepares the folder at every call; the same problem is told only once.
   if (text != lastSeedingProblem_) {
     lastSeedingProblem_ = text;
-    host_.Tell(text, MessageIcon::kExclamation);
+    host_.Tell(text, MessageIcon::kNone);  // a failure, not something the user typed
   }
   return machineFolder;
 }
 
 void EditorLauncher::MakeLinkOnce(LaunchValues values) {
   std::call_once(linkOnce_, [&] {
+    // What the link tells is a failure seen after the picker has closed.
     link_ = std::make_unique<PipeLink>(std::move(values), MakePipeName(), [this](std::string text) {
-      host_.TellLater(text, MessageIcon::kExclamation);
+      host_.TellLater(text, MessageIcon::kNone);
     });
   });
 }

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <regex>
 
 #include "addin/testing/test_install.h"
+#include "common/pipe_protocol.h"
 
 namespace rigwright {
 namespace {
@@ -14,27 +16,43 @@ namespace {
 using testing::WaitFor;
 using StartList = std::vector<std::vector<std::string>>;
 
-class NoRequestsHandler final : public StlRequestHandler {
+class FixedReplyHandler final : public StlRequestHandler {
  public:
-  std::string RequestStlPath() override { return {}; }
+  explicit FixedReplyHandler(std::string reply) : reply_(std::move(reply)) {}
+  std::string RequestStlPath() override { return reply_; }
   void SetStlFolder(const std::string&) override {}
   void CancelRequest() override {}
+
+ private:
+  const std::string reply_;
 };
 
 class FakeLaunchHost final : public LaunchHost {
  public:
   bool IsMetric() override { return metric; }
   std::shared_ptr<StlRequestHandler> MakeHandler() override {
-    auto handler = std::make_shared<NoRequestsHandler>();
+    auto handler = std::make_shared<FixedReplyHandler>(reply);
     handlers.push_back(handler);
     return handler;
   }
-  void Tell(const std::string& text, MessageIcon icon) override { told.emplace_back(text, icon); }
+  void Tell(const std::string& text, MessageIcon icon) override {
+    std::lock_guard lock(toldMutex_);
+    told_.emplace_back(text, icon);
+  }
+  // TellLater comes from the pipe link's thread.
   void TellLater(const std::string& text, MessageIcon icon) override { Tell(text, icon); }
+  std::vector<std::pair<std::string, MessageIcon>> Told() {
+    std::lock_guard lock(toldMutex_);
+    return told_;
+  }
 
   bool metric = true;
+  std::string reply;  // what every handler answers
   std::vector<std::weak_ptr<StlRequestHandler>> handlers;
-  std::vector<std::pair<std::string, MessageIcon>> told;
+
+ private:
+  std::mutex toldMutex_;
+  std::vector<std::pair<std::string, MessageIcon>> told_;
 };
 
 class EditorLaunchTest : public ::testing::Test {
@@ -70,7 +88,7 @@ TEST_F(EditorLaunchTest, InMetricUnitsTheWrapperStartsWithTheDescribedArguments)
   EXPECT_EQ(install_.Starts(1), StartList{Expected(defaultFolder_, "0")}) << "path stands unquoted";
   EXPECT_TRUE(std::filesystem::exists(defaultFolder_ + "Mill.mcfg")) << "seeded";
   EXPECT_TRUE(std::filesystem::exists(defaultFolder_ + "Mill/config.json"));
-  EXPECT_TRUE(host_.told.empty());
+  EXPECT_TRUE(host_.Told().empty());
   EXPECT_EQ(host_.handlers.size(), 1u);
 }
 
@@ -112,12 +130,31 @@ TEST_F(EditorLaunchTest, ASeedingProblemIsToldOnceAndTheEditorStartsAllTheSame) 
   launcher_.LaunchEditor();
 
   EXPECT_EQ(install_.Starts(1), StartList{Expected(defaultFolder_, "0")});
-  ASSERT_EQ(host_.told.size(), 1u);
-  const auto& [text, icon] = host_.told[0];
-  EXPECT_EQ(icon, MessageIcon::kExclamation);
+  const auto told = host_.Told();
+  ASSERT_EQ(told.size(), 1u);
+  const auto& [text, icon] = told[0];
+  EXPECT_EQ(icon, MessageIcon::kNone) << "a failure";
   EXPECT_NE(text.find(defaultFolder_), std::string::npos) << text;
   EXPECT_NE(text.find(install_.install + "Generic Machines"), std::string::npos) << text;
   EXPECT_NE(text.find("No such file or directory"), std::string::npos) << text;
+}
+
+TEST_F(EditorLaunchTest, FilesLeftOutOfATooLongReplyAreToldAsAFailure) {
+  std::vector<std::string> entries(30, "/w/" + std::string(396, 'a') + ".stl");
+  host_.reply = JoinStlEntries(entries);
+  launcher_.LaunchEditor();
+
+  const auto connection = ConnectToPipe(launcher_.link()->pipeName());
+  ASSERT_TRUE(connection);
+  ASSERT_TRUE(connection->Write(kStlRequest));
+  std::string reply;
+  ASSERT_EQ(connection->Read(kStlBufferSize, &reply), PipeReadResult::kMessage);
+
+  ASSERT_TRUE(WaitFor([&] { return !host_.Told().empty(); }));
+  const auto told = host_.Told();
+  const auto& [text, icon] = told[0];
+  EXPECT_NE(text.find("5 files were left out"), std::string::npos) << text;
+  EXPECT_EQ(icon, MessageIcon::kNone);
 }
 
 TEST_F(EditorLaunchTest, ASuiteFolderWithMachinesIsUsedInPlaceWithoutSeeding) {
@@ -135,7 +172,7 @@ TEST_F(EditorLaunchTest, AWrapperThatCannotStartIsTriedAgainAtTheNextCommand) {
 
   launcher_.LaunchEditor();
   EXPECT_FALSE(launcher_.link()->wrapper());
-  EXPECT_TRUE(host_.told.empty()) << "the start fails silently";
+  EXPECT_TRUE(host_.Told().empty()) << "the start fails silently";
   EXPECT_EQ(host_.handlers.size(), 1u) << "the handler is replaced all the same";
 
   install_.PlaceWrapper();

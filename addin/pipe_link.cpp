@@ -20,6 +20,10 @@ constexpr auto kRetryPause = std::chrono::milliseconds(50);
 // How often destruction cancels requests while it waits for the server thread to end.
 constexpr auto kCancelInterval = std::chrono::milliseconds(10);
 
+// How long a client may take to send its message. The wrapper writes right after connecting, so
+// this only ends a connection that would otherwise keep every later client waiting.
+constexpr auto kMessageWait = std::chrono::seconds(2);
+
 std::string LeftOutMessage(int entriesLeftOut) {
   return "The editor can take only part of the STL files you chose. " +
          std::to_string(entriesLeftOut) + (entriesLeftOut == 1 ? " file was" : " files were") +
@@ -139,8 +143,11 @@ void PipeLink::ServeRequests() {
 
 void PipeLink::ServeConnection(PipeConnection& connection) {
   std::string message;
-  // A message that is too long, or a client that left without a word, gets no answer.
-  if (connection.Read(kMaxMessageBytes, &message) != PipeReadResult::kMessage) return;
+  // A message that is too long, a client that left or stays without a word, or a link that is
+  // going away: no answer.
+  if (connection.ReadWithin(kMaxMessageBytes, kMessageWait, &message) != PipeReadResult::kMessage) {
+    return;
+  }
   const std::string_view text = MessageText(message);
   if (text == kStlRequest) {
     AnswerStlRequest(connection);

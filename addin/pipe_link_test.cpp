@@ -241,9 +241,13 @@ TEST_F(PipeLinkTest, AReplyTooLongForTheEditorKeepsWholeEntriesAndTellsTheUser) 
   // 25 entries of 400 bytes and their 24 separators fit in 10239 bytes; a 26th does not.
   ASSERT_TRUE(reply);
   EXPECT_EQ(*reply, JoinStlEntries({entries.begin(), entries.begin() + 25}));
+  link->ReplaceHandler(
+      std::make_shared<TestHandler>(JoinStlEntries({entries.begin(), entries.begin() + 26})));
+  EXPECT_EQ(Send(*link, kStlRequest), reply);
   link.reset();  // the user is told after the reply has gone out
-  ASSERT_EQ(notes().size(), 1u);
-  EXPECT_NE(notes()[0].find("5 files were left out"), std::string::npos) << notes()[0];
+  ASSERT_EQ(notes().size(), 2u);
+  EXPECT_NE(notes()[0].find(" 5 files were left out"), std::string::npos) << notes()[0];
+  EXPECT_NE(notes()[1].find(" 1 file was left out"), std::string::npos) << notes()[1];
 }
 
 TEST_F(PipeLinkTest, AHandlerThatFailsCostsOnlyItsConnection) {
@@ -315,6 +319,39 @@ TEST_F(PipeLinkTest, DestructionEndsARequestThatWaitsForTheUser) {
 
   ASSERT_EQ(destroyed.wait_for(10s), std::future_status::ready);
   EXPECT_EQ(reply.get(), "");
+}
+
+TEST_F(PipeLinkTest, AClientThatConnectsAndSaysNothingIsDroppedAndTheNextOneServed) {
+  auto link = MakeLink();
+  link->ReplaceHandler(std::make_shared<TestHandler>("/w/a.stl"));
+  auto silent = ConnectToPipe(link->pipeName());  // stays connected without a word
+  ASSERT_TRUE(silent);
+
+  auto reply = std::async(std::launch::async, [&] { return Send(*link, kStlRequest); });
+
+  if (reply.wait_for(10s) != std::future_status::ready) {
+    silent.reset();  // lets the test end
+    FAIL() << "the silent client holds the link";
+  }
+  EXPECT_EQ(reply.get(), "/w/a.stl");
+  std::string nothing;
+  EXPECT_EQ(silent->Read(kStlBufferSize, &nothing), PipeReadResult::kClosed)
+      << "the silent client's connection was closed";
+}
+
+TEST_F(PipeLinkTest, DestructionDoesNotWaitForAClientThatSaysNothing) {
+  auto link = MakeLink();
+  auto silent = ConnectToPipe(link->pipeName());
+  ASSERT_TRUE(silent);
+  std::this_thread::sleep_for(50ms);  // the link's thread now waits for the client's message
+
+  auto destroyed = std::async(std::launch::async, [&] { link.reset(); });
+
+  // Well within the time a silent client is given, so the read itself must have been ended.
+  if (destroyed.wait_for(1s) != std::future_status::ready) {
+    ADD_FAILURE() << "unloading waits for the client";
+    silent.reset();  // lets the test end
+  }
 }
 
 TEST_F(PipeLinkTest, ASecondLinkOnTheSameNameFailsAndLeavesTheFirstServing) {

@@ -61,11 +61,16 @@ STLPicker::STLPicker(std::unique_ptr<UserMessages> messages)
   SetFont(wxFont(wxFontInfo(kDialogFontPoints).FaceName(kDialogFontFace)));
   SetClientSize(ConvertDialogToPixels(wxSize(kDialogRect.width, kDialogRect.height)));
   CreateControls();
+  SetAffirmativeId(ids::kOk);
+  SetEscapeId(ids::kCancel);
   InitControls();
   BindHandlers();
 }
 
-STLPicker::~STLPicker() { handOff_->Retire(); }
+STLPicker::~STLPicker() {
+  if (destroyed_) destroyed_();
+  handOff_->Retire();
+}
 
 void STLPicker::CreateControls() {
   const auto at = [this](const DialogRect& r) {
@@ -122,18 +127,27 @@ void STLPicker::BindHandlers() {
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAccept(); }, ids::kOk);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnDismiss(); }, ids::kCancel);
   Bind(wxEVT_CLOSE_WINDOW, &STLPicker::OnClose, this);
+  Bind(wxEVT_CHAR_HOOK, &STLPicker::OnCharHook, this);
   Bind(wxEVT_SHOW, &STLPicker::OnShowChanged, this);
   levelList_->Bind(wxEVT_LIST_ITEM_CHECKED, &STLPicker::OnLevelItemChanged, this);
   levelList_->Bind(wxEVT_LIST_ITEM_UNCHECKED, &STLPicker::OnLevelItemChanged, this);
 }
 
 std::string STLPicker::RequestStlPath() {
-  if (wxIsMainThread()) return {};
-  // A copy, so that the wait stays valid if the picker is destroyed meanwhile.
-  const std::shared_ptr<PickerRequestHandOff> handOff = handOff_;
-  if (!handOff->Open()) return {};
+  const std::shared_ptr<PickerRequestHandOff> request = OpenRequest();
+  return request ? request->Wait() : std::string();
+}
+
+std::shared_ptr<PickerRequestHandOff> STLPicker::OpenRequest() {
+  if (wxIsMainThread() || !handOff_->Open()) return nullptr;
+  // Dropped with the picker if it goes before the UI thread gets to it.
   CallAfter([this] { BeginRequest(); });
-  return handOff->Wait();
+  // A copy, so that the wait stays valid if the picker is destroyed meanwhile.
+  return handOff_;
+}
+
+void STLPicker::SetDestroyedCallback(std::function<void()> destroyed) {
+  destroyed_ = std::move(destroyed);
 }
 
 void STLPicker::CancelRequest() {
@@ -246,6 +260,18 @@ void STLPicker::OnAccept() {
 }
 
 void STLPicker::OnDismiss() { EndRequest({}); }
+
+void STLPicker::OnCharHook(wxKeyEvent& event) {
+  // The level list takes Enter as activating its selected row; in the picker Enter is OK.
+  const bool enter = event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER;
+  wxWindow* focus = FindFocus();
+  if (enter && event.GetModifiers() == wxMOD_NONE && focus &&
+      (focus == levelList_ || levelList_->IsDescendant(focus))) {
+    EmulateButtonClickIfPresent(GetAffirmativeId());
+    return;
+  }
+  event.Skip();
+}
 
 void STLPicker::OnClose(wxCloseEvent&) {
   // Closing ends the request; the window stays for the next one.

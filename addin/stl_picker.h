@@ -7,6 +7,7 @@
 // presses OK (and the files are written) or dismisses the picker.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,6 +19,7 @@
 
 class wxButton;
 class wxCloseEvent;
+class wxKeyEvent;
 class wxListEvent;
 class wxShowEvent;
 class wxStaticText;
@@ -28,11 +30,11 @@ namespace rigwright {
 class CustomBrowseCtrl;
 class WHeaderCtrl;
 
-// Control ids of the picker. OK and Cancel are the toolkit's own ids, so that Enter and Escape
-// reach them.
+// Control ids of the picker, those of its template. OK and Cancel are made the dialog's
+// affirmative and escape ids, so that Enter, Escape and the close box reach them.
 namespace stl_picker_ids {
-inline constexpr int kOk = wxID_OK;
-inline constexpr int kCancel = wxID_CANCEL;
+inline constexpr int kOk = 1;
+inline constexpr int kCancel = 2;
 inline constexpr int kLevelList = 1001;
 inline constexpr int kFileField = 1002;
 inline constexpr int kFileHeading = 1003;
@@ -51,7 +53,7 @@ class STLPicker final : public wxDialog {
   // user about input problems on OK; by default message boxes.
   explicit STLPicker(std::unique_ptr<UserMessages> messages = nullptr);
   // UI thread only. A request still waiting ends with an empty reply. The owner must not destroy
-  // the picker while another thread may be about to call RequestStlPath.
+  // the picker while another thread may be about to call RequestStlPath or OpenRequest.
   ~STLPicker() override;
 
   STLPicker(const STLPicker&) = delete;
@@ -63,6 +65,21 @@ class STLPicker final : public wxDialog {
   // loop. On the UI thread it could never be answered (the thread would wait for itself), so
   // there it returns an empty reply at once; so does a call while another request is open.
   std::string RequestStlPath();
+
+  // RequestStlPath's first half: opens a request and has the UI thread fill and show the picker.
+  // Returns the hand-off whose Wait() gives the reply, null when no request could be opened (on
+  // the UI thread, or while another request is open). The hand-off stays valid also when the
+  // picker goes; its wait then ends with an empty reply.
+  std::shared_ptr<PickerRequestHandOff> OpenRequest();
+
+  // Runs `destroyed` on the UI thread as the picker's destruction begins, whoever destroys it:
+  // its owner, or the toolkit, which deletes every top-level window still there when it ends. An
+  // owner that may outlive the toolkit learns here that its picker is gone. Must not throw.
+  void SetDestroyedCallback(std::function<void()> destroyed);
+
+  // The picker is a helper of the host's windows: hidden or not, it never keeps the host's main
+  // loop running after the host's own last window has closed.
+  bool ShouldPreventAppExit() const override { return false; }
 
   // Ends an open request with an empty reply and hides the picker, as Cancel does. Any thread;
   // lets the request's owner stop waiting for a user who never answers.
@@ -95,9 +112,11 @@ class STLPicker final : public wxDialog {
   void OnAccept();
   void OnDismiss();
   void OnClose(wxCloseEvent& event);
+  void OnCharHook(wxKeyEvent& event);
   void OnShowChanged(wxShowEvent& event);
 
   std::unique_ptr<UserMessages> messages_;
+  std::function<void()> destroyed_;
   // Shared with a waiting RequestStlPath, so that its wait outlives the picker.
   std::shared_ptr<PickerRequestHandOff> handOff_ = std::make_shared<PickerRequestHandOff>();
   StlPickerState state_;     // UI thread only

@@ -8,6 +8,7 @@
 #include <wx/button.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 #include "addin/custom_browse_ctrl.h"
 #include "addin/testing/host_part_builder.h"
@@ -138,8 +139,8 @@ TEST_F(StlPickerTest, WindowFollowsTheTemplateInDialogUnits) {
     wxRect dialogUnits;
   };
   const Expected controls[] = {
-      {ids::kOk, "OK", {281, 368, 50, 14}},
-      {ids::kCancel, "Cancel", {338, 368, 50, 14}},
+      {1, "OK", {281, 368, 50, 14}},
+      {2, "Cancel", {338, 368, 50, 14}},
       {ids::kLevelList, nullptr, {7, 89, 381, 227}},
       {ids::kFileHeading, "Select an STL File", {7, 16, 381, 18}},
       {ids::kFileField, nullptr, {7, 36, 381, 16}},
@@ -162,6 +163,10 @@ TEST_F(StlPickerTest, WindowFollowsTheTemplateInDialogUnits) {
       EXPECT_EQ(control->GetLabel(), expected.label);
     }
   }
+  // The template's ids are the ones Enter, Escape and the close box reach.
+  EXPECT_EQ(picker->GetAffirmativeId(), 1);
+  EXPECT_EQ(picker->GetEscapeId(), 2);
+  EXPECT_EQ(picker->GetDefaultItem(), picker->FindWindow(1)) << "OK is the default button";
   EXPECT_EQ(Control<wxStaticText>(ids::kFileHeading)->GetFont().GetPointSize(), 14);
   EXPECT_EQ(Control<wxStaticText>(ids::kPickHeading)->GetFont().GetPointSize(), 14);
   EXPECT_EQ(Control<wxStaticText>(ids::kToleranceLabel)->GetFont().GetPointSize(), 8);
@@ -226,6 +231,39 @@ TEST_F(StlPickerTest, EscapeCancelAndCloseEachEndTheRequestWithAnEmptyReply) {
     EXPECT_TRUE(Hidden());
   }
   EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(StlPickerTest, EnterActsAsOkAlsoWhileARowOfTheLevelListIsSelected) {
+  wxUIActionSimulator user;
+  const std::pair<const char*, std::function<wxWindow*()>> focusedControls[] = {
+      {"level list", [this] { return levelList(); }},
+      {"tolerance field", [this] { return tolerance(); }},
+  };
+  for (const auto& [what, control] : focusedControls) {
+    SCOPED_TRACE(what);
+    StartRequest();
+    levelList()->CheckItem(0, true);
+    levelList()->SetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                              wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    RunEventsFor(1ms);
+    control()->SetFocus();
+    // Without a window manager the keyboard goes to the window under the pointer.
+    const wxPoint middle = picker->GetScreenRect().GetPosition() + picker->GetSize() / 2;
+    user.MouseMove(middle);
+    ASSERT_TRUE(RunEventsUntil([&] {
+      wxWindow* focus = wxWindow::FindFocus();
+      return focus && (focus == control() || control()->IsDescendant(focus));
+    })) << "never got the focus";
+
+    user.Char(WXK_RETURN);
+
+    ASSERT_TRUE(
+        RunEventsUntil([this] { return pending.wait_for(0s) == std::future_status::ready; }, 5s))
+        << "Enter did not act as OK";
+    const std::string reply = pending.get();
+    EXPECT_EQ(reply.substr(0, reply.find('@')), folder.text() + "Base.stl");
+    EXPECT_TRUE(Hidden());
+  }
 }
 
 TEST_F(StlPickerTest, PickInTheHostShowsTheCountAndAsksForAName) {

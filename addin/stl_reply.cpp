@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -14,6 +15,9 @@ namespace rigwright {
 namespace {
 
 constexpr std::string_view kNameMissing = "Please enter a name for the selected geometry";
+constexpr std::string_view kNoWorkingFolder =
+    "STL files cannot be generated: the machine editor has not told Rigwright the folder they "
+    "go into. Choose an existing STL file instead, or close the editor and start it again.";
 constexpr std::string_view kToleranceNotPositive =
     "Please enter a positive triangulation tolerance.";
 constexpr std::string_view kNothingChosen =
@@ -23,6 +27,17 @@ constexpr std::string_view kStlExtension = ".stl";
 constexpr std::string_view kUnsafeCharacters = "/\\<>:\"|?*;@";
 
 bool IsPositiveNumber(double value) { return value > 0 && std::isfinite(value); }
+
+// Generated files go into the wrapper's working folder. Without one (no folder message came, or
+// none was taken), file names would be joined onto nothing and land in the host's current folder.
+bool IsWorkingFolder(const std::string& text) {
+  if (text.empty()) return false;
+  try {
+    return PathFromUtf8(text).is_absolute();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
 
 bool IsExistingRegularFile(const std::string& text) {
   if (text.empty()) return false;
@@ -121,6 +136,10 @@ StlAcceptResult BuildStlReply(const StlAcceptInput& input, UserMessages& message
   const bool anyPicked = !input.pickedIds.empty();
   const bool anyChecked = std::any_of(input.rows.begin(), input.rows.end(),
                                       [](const StlLevelRow& row) { return row.checked; });
+  if ((anyPicked || anyChecked) && !IsWorkingFolder(input.stlFolder)) {
+    messages.Tell(kNoWorkingFolder, MessageIcon::kNone);
+    return {false, {}};
+  }
   if (anyPicked && input.nameText.empty()) {
     messages.Tell(kNameMissing, MessageIcon::kNone);
     return {false, {}};

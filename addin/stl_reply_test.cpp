@@ -119,7 +119,7 @@ TEST_F(StlReplyTest, PickedEntitiesWithoutANameWriteNothingAndKeepThePickerOpen)
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Please enter a name for the selected geometry");
   EXPECT_FALSE(messages.shown[0].question);
-  EXPECT_EQ(messages.shown[0].icon, MessageIcon::kNone);
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::kNone) << "shown without an icon, as designed";
   EXPECT_TRUE(StlFiles().empty()) << "not even the checked level is written";
 }
 
@@ -142,6 +142,43 @@ TEST_F(StlReplyTest, GeneratingNeedsAPositiveTolerance) {
   ASSERT_TRUE(Accept().close);
   EXPECT_EQ(Triangles("fine.stl"), CylinderTriangles(0.05));
   EXPECT_NE(CylinderTriangles(0.05), CylinderTriangles(0.1));
+}
+
+TEST_F(StlReplyTest, WithoutAWorkingFolderNothingIsGeneratedButAChosenFileStillGoes) {
+  // The host's current folder, where file names joined onto no folder would land.
+  std::filesystem::create_directories(folder.path() / "host");
+  const std::filesystem::path hostFolder = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path() / "host");
+  struct Restore {
+    std::filesystem::path folder;
+    ~Restore() { std::filesystem::current_path(folder); }
+  } restore{hostFolder};
+  const std::string chosen = folder.Write("models/spindle.stl", "solid\nendsolid\n").string();
+
+  for (const char* stlFolder : {"", "stl/"}) {
+    SCOPED_TRACE(stlFolder);
+    input.stlFolder = stlFolder;
+    input.pickedIds = {21};
+    input.nameText = "part";
+    input.rows = {{1, "Base", true}};
+    input.chosenFile = chosen;
+    messages.shown.clear();
+
+    EXPECT_FALSE(Accept().close) << "the picker stays open";
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].text.find("cannot be generated"), std::string::npos)
+        << messages.shown[0].text;
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::kNone) << "a failure, not an input problem";
+
+    input.pickedIds.clear();
+    input.rows[0].checked = false;
+    const StlAcceptResult chosenOnly = Accept();
+    EXPECT_TRUE(chosenOnly.close);
+    EXPECT_EQ(chosenOnly.reply, chosen);
+  }
+  EXPECT_TRUE(folder.Names("host").empty()) << "nothing written into the host's folder";
+  EXPECT_TRUE(StlFiles().empty());
+  EXPECT_TRUE(MarkedIds().empty());
 }
 
 TEST_F(StlReplyTest, GeneratedFilesStayInsideTheStlFolder) {

@@ -7,6 +7,7 @@
 // treated as unusable on both sides.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -24,6 +25,10 @@ enum class PipeReadResult {
   kTooLong,  // the message was longer than the reader allowed; it is discarded
   kClosed,   // the other end closed without sending anything more
   kFailed,   // the system reported an error
+  // No message arrived within the time limit; the connection stays open.
+  kTimedOut,
+  // The server that accepted the connection was woken: its owner is shutting it down.
+  kWoken,
 };
 
 // One connection. Closing it (destroying the object) ends the connection for both sides.
@@ -34,17 +39,24 @@ class PipeConnection {
   virtual bool Write(std::string_view message) = 0;
   // Blocks until one message arrives and stores at most `maxBytes` of it in `message`.
   virtual PipeReadResult Read(std::size_t maxBytes, std::string* message) = 0;
+  // Read with a time limit: kTimedOut when no message has arrived within `limit`. On a
+  // connection that a server accepted, the server's Wake() also ends the wait (kWoken), so that
+  // the server's owner never waits for a client that stays silent.
+  virtual PipeReadResult ReadWithin(std::size_t maxBytes, std::chrono::milliseconds limit,
+                                    std::string* message) = 0;
 };
 
 // The listening end. Thread safety: Wake() may be called from any thread while another thread
-// waits in Accept(); nothing else may be called concurrently.
+// waits in Accept() or in ReadWithin() of a connection the server accepted; nothing else may be
+// called concurrently.
 class PipeServer {
  public:
   virtual ~PipeServer() = default;  // stops listening and removes the socket
   // Blocks until a client of the same user connects, and returns its connection. Returns null
   // once Wake() has been called (also for every later call) or when the system reports an error.
   virtual std::unique_ptr<PipeConnection> Accept() = 0;
-  // Makes a waiting Accept() return null at once; later calls return null without waiting.
+  // Makes a waiting Accept() return null at once, and a waiting ReadWithin() of a connection it
+  // accepted return kWoken; later calls of either return so without waiting.
   virtual void Wake() = 0;
 };
 

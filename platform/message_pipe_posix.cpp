@@ -7,8 +7,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -116,9 +118,33 @@ bool MakeBlocking(int fd) {
   return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
+// Raised once by a server's Wake(). Shared with the connections the server accepted, so that
+// their reads end too and may outlive the server.
+class WakeSignal {
+ public:
+  WakeSignal(UniqueFd read, UniqueFd write) : read_(std::move(read)), write_(std::move(write)) {}
+
+  // The byte written is never read, so the read end stays readable for every later wait.
+  void Raise() {
+    raised_ = true;
+    const char byte = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(write_.get(), &byte, 1);
+  }
+  bool raised() const { return raised_; }
+  // Readable once raised; for poll().
+  int fd() const { return read_.get(); }
+
+ private:
+  UniqueFd read_;
+  UniqueFd write_;
+  std::atomic<bool> raised_{false};
+};
+
 class PosixPipeConnection final : public PipeConnection {
  public:
-  explicit PosixPipeConnection(UniqueFd fd) : fd_(std::move(fd)) {
+  // `wake` is the signal of the server that accepted the connection; null for a client's.
+  explicit PosixPipeConnection(UniqueFd fd, std::shared_ptr<const WakeSignal> wake = nullptr)
+      : fd_(std::move(fd)), wake_(std::move(wake)) {
     // Credentials come with every message but not with the end of the stream, which tells an
     // empty message from a closed connection.
     const int on = 1;
@@ -134,6 +160,39 @@ class PosixPipeConnection final : public PipeConnection {
   }
 
   PipeReadResult Read(std::size_t maxBytes, std::string* message) override {
+    PipeReadResult result;
+    while (!Receive(maxBytes, 0, message, &result)) {
+    }
+    return result;
+  }
+
+  PipeReadResult ReadWithin(std::size_t maxBytes, std::chrono::milliseconds limit,
+                            std::string* message) override {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      if (wake_ && wake_->raised()) return PipeReadResult::kWoken;
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      pollfd waits[2] = {{fd_.get(), POLLIN, 0}, {wake_ ? wake_->fd() : -1, POLLIN, 0}};
+      const int ready = ::poll(waits, 2, static_cast<int>(std::max<long long>(left.count(), 0)));
+      if (ready < 0) {
+        if (errno == EINTR) continue;
+        return PipeReadResult::kFailed;
+      }
+      if (waits[1].revents & POLLIN) return PipeReadResult::kWoken;
+      PipeReadResult result;
+      // A message, the end of the connection or an error: the receive tells which.
+      if (waits[0].revents != 0 && Receive(maxBytes, MSG_DONTWAIT, message, &result)) {
+        return result;
+      }
+      if (left.count() <= 0) return PipeReadResult::kTimedOut;
+    }
+  }
+
+ private:
+  // One receive with `flags`. False when it has to be tried again: interrupted, or nothing there
+  // after all for a receive that does not wait.
+  bool Receive(std::size_t maxBytes, int flags, std::string* message, PipeReadResult* result) {
     std::vector<char> buffer(maxBytes + 1);
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
     iovec part{buffer.data(), buffer.size()};
@@ -142,54 +201,55 @@ class PosixPipeConnection final : public PipeConnection {
     header.msg_iovlen = 1;
     header.msg_control = control;
     header.msg_controllen = sizeof(control);
-    ssize_t received;
-    do {
-      received = ::recvmsg(fd_.get(), &header, MSG_TRUNC | MSG_CMSG_CLOEXEC);
-    } while (received < 0 && errno == EINTR);
-    if (received < 0) return PipeReadResult::kFailed;
-    if (received == 0 && header.msg_controllen == 0) return PipeReadResult::kClosed;
-    if (static_cast<std::size_t>(received) > maxBytes) return PipeReadResult::kTooLong;
-    message->assign(buffer.data(), static_cast<std::size_t>(received));
-    return PipeReadResult::kMessage;
+    const ssize_t received = ::recvmsg(fd_.get(), &header, MSG_TRUNC | MSG_CMSG_CLOEXEC | flags);
+    if (received < 0) {
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) return false;
+      *result = PipeReadResult::kFailed;
+    } else if (received == 0 && header.msg_controllen == 0) {
+      *result = PipeReadResult::kClosed;
+    } else if (static_cast<std::size_t>(received) > maxBytes) {
+      *result = PipeReadResult::kTooLong;
+    } else {
+      message->assign(buffer.data(), static_cast<std::size_t>(received));
+      *result = PipeReadResult::kMessage;
+    }
+    return true;
   }
 
- private:
   UniqueFd fd_;
+  std::shared_ptr<const WakeSignal> wake_;
 };
 
 class PosixPipeServer final : public PipeServer {
  public:
   PosixPipeServer(UniqueFd listener, UniqueFd wakeRead, UniqueFd wakeWrite, std::string path)
       : listener_(std::move(listener)),
-        wakeRead_(std::move(wakeRead)),
-        wakeWrite_(std::move(wakeWrite)),
+        wake_(std::make_shared<WakeSignal>(std::move(wakeRead), std::move(wakeWrite))),
         path_(std::move(path)) {}
 
   ~PosixPipeServer() override { ::unlink(path_.c_str()); }
 
   std::unique_ptr<PipeConnection> Accept() override {
-    while (!woken_) {
-      pollfd waits[2] = {{listener_.get(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
+    while (!wake_->raised()) {
+      pollfd waits[2] = {{listener_.get(), POLLIN, 0}, {wake_->fd(), POLLIN, 0}};
       if (::poll(waits, 2, -1) < 0) {
         if (errno == EINTR) continue;
         return nullptr;
       }
-      if (woken_ || (waits[1].revents & POLLIN)) break;
+      if (wake_->raised() || (waits[1].revents & POLLIN)) break;
       UniqueFd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
       if (!client.valid()) {
         if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
         return nullptr;
       }
-      if (IsSameUser(client.get())) return std::make_unique<PosixPipeConnection>(std::move(client));
+      if (IsSameUser(client.get())) {
+        return std::make_unique<PosixPipeConnection>(std::move(client), wake_);
+      }
     }
     return nullptr;
   }
 
-  void Wake() override {
-    woken_ = true;
-    const char byte = 1;
-    [[maybe_unused]] ssize_t ignored = ::write(wakeWrite_.get(), &byte, 1);
-  }
+  void Wake() override { wake_->Raise(); }
 
  private:
   static bool IsSameUser(int fd) {
@@ -199,10 +259,8 @@ class PosixPipeServer final : public PipeServer {
   }
 
   UniqueFd listener_;
-  UniqueFd wakeRead_;
-  UniqueFd wakeWrite_;
+  std::shared_ptr<WakeSignal> wake_;
   std::string path_;
-  std::atomic<bool> woken_{false};
 };
 
 // A socket file nobody listens on is left over from a server that ended without cleaning up.

@@ -34,6 +34,19 @@ class MessagePipeTest : public ::testing::Test {
     return server;
   }
 
+  // A client connected to `server`, and the server's end of that connection.
+  struct Connected {
+    std::unique_ptr<PipeConnection> client;
+    std::unique_ptr<PipeConnection> accepted;
+  };
+  static Connected Connect(PipeServer& server) {
+    Connected pair{ConnectToPipe(kPipe), nullptr};
+    EXPECT_TRUE(pair.client);
+    if (pair.client) pair.accepted = server.Accept();
+    EXPECT_TRUE(pair.accepted);
+    return pair;
+  }
+
   TestFolder runtime_;
   ScopedEnvironment environment_;
 };
@@ -112,6 +125,54 @@ TEST_F(MessagePipeTest, WakeEndsAWaitingAcceptAndEveryLaterOne) {
   ASSERT_EQ(waiting.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_TRUE(waiting.get());
   EXPECT_EQ(server->Accept(), nullptr);
+}
+
+TEST_F(MessagePipeTest, AReadWithATimeLimitGivesUpOnASilentClientButTakesALateMessage) {
+  auto server = Listen();
+  auto [client, connection] = Connect(*server);
+  ASSERT_TRUE(connection);
+
+  std::string message = "kept";
+  EXPECT_EQ(connection->ReadWithin(kMaxMessageBytes, std::chrono::milliseconds(20), &message),
+            PipeReadResult::kTimedOut);
+  EXPECT_EQ(message, "kept");
+  ASSERT_TRUE(client->Write(kStlRequest));
+  ASSERT_EQ(connection->ReadWithin(kMaxMessageBytes, std::chrono::seconds(10), &message),
+            PipeReadResult::kMessage);
+  EXPECT_EQ(message, kStlRequest);
+  ASSERT_TRUE(client->Write(std::string(kMaxMessageBytes + 1, 'x')));
+  EXPECT_EQ(connection->ReadWithin(kMaxMessageBytes, std::chrono::seconds(10), &message),
+            PipeReadResult::kTooLong);
+  EXPECT_EQ(client->ReadWithin(kStlBufferSize, std::chrono::milliseconds(0), &message),
+            PipeReadResult::kTimedOut)
+      << "a client's connection has the time limit too";
+  client.reset();
+  EXPECT_EQ(connection->ReadWithin(kMaxMessageBytes, std::chrono::seconds(10), &message),
+            PipeReadResult::kClosed);
+}
+
+TEST_F(MessagePipeTest, WakeEndsAWaitingReadOfAnAcceptedConnectionAndEveryLaterOne) {
+  auto server = Listen();
+  auto [client, connection] = Connect(*server);
+  ASSERT_TRUE(connection);
+  auto waiting = std::async(std::launch::async, [&] {
+    std::string message;
+    return connection->ReadWithin(kMaxMessageBytes, std::chrono::minutes(1), &message);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+  server->Wake();
+
+  ASSERT_EQ(waiting.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(waiting.get(), PipeReadResult::kWoken);
+  ASSERT_TRUE(client->Write(kStlRequest));
+  std::string message;
+  EXPECT_EQ(connection->ReadWithin(kMaxMessageBytes, std::chrono::minutes(1), &message),
+            PipeReadResult::kWoken);
+  server.reset();
+  EXPECT_EQ(connection->ReadWithin(kMaxMessageBytes, std::chrono::minutes(1), &message),
+            PipeReadResult::kWoken)
+      << "the connection may outlive its server";
 }
 
 TEST_F(MessagePipeTest, OneServerPerNameAndItsSocketGoesWithIt) {

@@ -47,7 +47,7 @@ class DevHostTest : public ::testing::Test {
     // The user answers the picker with the level "Base".
     environment_.Set("RIGWRIGHT_UI_SCRIPT",
                      root_.Write("ui", "window \"STL picker\" check 1001 \"Base\"\n"
-                                       "window \"STL picker\" click 5100\n").string());
+                                       "window \"STL picker\" click 1\n").string());
   }
 
   // Starts the staged host with `options`; its output lands in out_ and err_.

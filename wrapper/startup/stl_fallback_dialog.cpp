@@ -22,7 +22,7 @@ void DialogStlRequestUser::TellFilesLeftOut(int count) {
   wxMessageBox(wxString::Format("The list of STL files is too long for the editor. %d of the "
                                 "files %s left out; add them in a second step.",
                                 count, verb),
-               "Rigwright", wxOK | wxICON_EXCLAMATION);
+               "Rigwright", wxOK | wxICON_NONE);
 }
 
 void CreateStlCallback(char* buffer) {
