@@ -77,8 +77,7 @@ void PrintNested(const RecordView& record, int indent, ContentBudget& budget) {
   const PackageView nested = ViewPackageUnverified(record.data, budget.Limits());
   budget.Spend(nested.content.size());
   if (!nested.ok()) {
-    std::cout << std::string(indent, ' ') << "(not a readable package: " << Describe(nested)
-              << ")\n";
+    std::cout << std::string(indent, ' ') << "(" << Describe(nested) << ")\n";
     return;
   }
   for (const RecordView& inner : nested.records) PrintRecordLine(inner, indent);

@@ -101,7 +101,7 @@ PackageReadStatus CheckGzipHeader(std::span<const std::uint8_t> payload) {
       return Failure(PackageError::kUnexpectedGzipHeader,
                      "gzip header byte " + std::to_string(at) + " (" + GzipHeaderField(at) +
                          ") is " + std::to_string(payload[at]) +
-                         ", not 0: packages carry no file name, time stamp or system");
+                         ", not 0: a package's gzip header is 1F 8B 08 00 00 00 00 00 00 00");
     }
   }
   return {};
