@@ -1,5 +1,7 @@
 // `rigwright bundle` and `rigwright install`: the export writers from the command line.
+#include <algorithm>
 #include <iostream>
+#include <iterator>
 
 #include "common/path_text.h"
 #include "platform/user_folders.h"
@@ -12,6 +14,25 @@ namespace rigwright::cli {
 namespace {
 
 constexpr const char* kDefaultOrientation = "Don't change";
+// What the machine document's header takes, the default last; anything else would silently mean
+// the default.
+constexpr std::string_view kOrientations[] = {"Vertical", "Horizontal", "Lathe",
+                                              kDefaultOrientation};
+
+// "\"Vertical\", \"Horizontal\", \"Lathe\" or \"Don't change\""
+std::string OrientationChoices() {
+  std::string text;
+  for (const std::string_view orientation : kOrientations) {
+    if (!text.empty())
+      text += orientation == kOrientations[std::size(kOrientations) - 1] ? " or " : ", ";
+    text += "\"" + std::string(orientation) + "\"";
+  }
+  return text;
+}
+
+std::string OrientationHelp() {
+  return "--orientation is " + OrientationChoices() + " (the default).\n";
+}
 
 // Shows what the writer left out, then its failure if any.
 int Finish(bool ok, const std::string& machine, const ExportReport& report) {
@@ -44,6 +65,19 @@ bool Parse(const std::string& command, const std::vector<std::string>& args, Arg
     status = UsageError(command, error);
     return false;
   }
+  const std::string orientation = parsed.Option("--orientation", kDefaultOrientation);
+  if (std::find(std::begin(kOrientations), std::end(kOrientations), orientation) ==
+      std::end(kOrientations)) {
+    status = UsageError(
+        command, "unknown --orientation \"" + orientation + "\": use " + OrientationChoices());
+    return false;
+  }
+  for (const std::string& positional : parsed.positional) {
+    if (positional.empty()) {
+      status = UsageError(command, "an empty argument names no file or folder");
+      return false;
+    }
+  }
   return true;
 }
 
@@ -57,10 +91,14 @@ int RunBundle(const std::vector<std::string>& args) {
     std::cout << "usage: rigwright bundle <machine.mcfg> <output> [--post <file>] "
                  "[--orientation <text>]\n\n"
                  "Writes the machine, with an optional external post file, as one signed bundle\n"
-                 "that Kelmora's machine installer takes on any computer. An <output> that does\n"
-                 "not end in \".OrvaneSimBundle\" names only the folder: the bundle is then\n"
-                 "<machine>.OrvaneSimBundle there. --orientation is \"Vertical\", \"Horizontal\",\n"
-                 "\"Lathe\" or \"Don't change\" (the default).\n";
+                 "that Kelmora's machine installer takes on any computer, creating missing\n"
+                 "folders. The bundle is <output> when that ends in \".OrvaneSimBundle\" (in\n"
+                 "exactly this letter case). Any other <output> is replaced by\n"
+                 "<folder of output>/<machine>.OrvaneSimBundle, where <folder of output> is\n"
+                 "<output> up to its last '/' (the current folder when it has none). For\n"
+                 "Mill.mcfg, both out/anything.zip and out/sub give out/Mill.OrvaneSimBundle;\n"
+                 "out/sub/ gives out/sub/Mill.OrvaneSimBundle.\n"
+              << OrientationHelp();
     return kSuccess;
   }
   if (parsed.positional.size() != 2) return UsageError("bundle", "needs <machine.mcfg> <output>");
@@ -87,7 +125,8 @@ int RunInstall(const std::vector<std::string>& args) {
                  "Installs the machine for Kelmora on this computer: writes <machine>.OrvaneSim\n"
                  "and <machine>.OrvaneSimCfg, and a copy of the external post file, into\n"
                  "<target-folder>/<machine>/. The default target is Kelmora's machine folder,\n"
-                 "" << SimulatorMachineFolderPath() << "\n";
+              << SimulatorMachineFolderPath() << "\n"
+              << OrientationHelp();
     return kSuccess;
   }
   if (parsed.positional.empty() || parsed.positional.size() > 2) {

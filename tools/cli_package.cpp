@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
-#include <set>
+#include <map>
 
 #include "common/path_text.h"
 #include "platform/staged_files.h"
@@ -15,6 +15,8 @@
 
 namespace rigwright::cli {
 namespace {
+
+namespace fs = std::filesystem;
 
 // Prints the error and returns false, for steps that report their own failure.
 bool Refuse(const std::string& subject, const std::string& problem) {
@@ -29,23 +31,106 @@ bool ReadPackageFile(const std::string& file, Bytes& bytes) {
   return false;
 }
 
-std::string Describe(const PackageReadResult& result) {
-  return std::string(PackageErrorName(result.error)) + ": " + result.detail;
+std::string Counted(std::size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
-void PrintRecords(const std::vector<FileRecord>& records, int indent) {
-  for (const FileRecord& record : records) {
-    std::cout << std::string(indent, ' ') << std::setw(12) << record.data.size() << "  "
-              << record.name << "\n";
-    if (!IsNestedPackageName(record.name)) continue;
-    const PackageReadResult nested = ReadPackageUnverified(record.data);
-    if (nested.ok()) {
-      PrintRecords(nested.records, indent + 14);
-    } else {
-      std::cout << std::string(indent + 14, ' ') << "(not a readable package: " << Describe(nested)
-                << ")\n";
+std::string Quoted(std::string_view name) { return "\"" + PrintableName(name) + "\""; }
+
+// What is wrong, in words first: a file whose header does not hold is no package at all; one
+// whose signature fails was changed or signed with another key; anything later is damage. The
+// broken rule's name follows for those who look it up.
+std::string Describe(const PackageReadStatus& status) {
+  std::string kind = "damaged package: ";
+  switch (status.error) {
+    case PackageError::kTooShort:
+    case PackageError::kReservedNotZero:
+    case PackageError::kLengthMismatch:
+      kind = "not a package (.OrvaneSim, .OrvaneSimCfg or .OrvaneSimBundle): ";
+      break;
+    case PackageError::kSignatureLengthMismatch:
+    case PackageError::kBadSignature:
+      kind = "the signature does not verify: ";
+      break;
+    default:
+      break;
+  }
+  return kind + status.detail + " (" + std::string(PackageErrorName(status.error)) + ")";
+}
+
+// The content limit is shared by a package and the packages nested in it.
+class ContentBudget {
+ public:
+  PackageReadLimits Limits() const { return {.maxContentBytes = left_}; }
+  void Spend(std::uint64_t bytes) { left_ -= std::min(bytes, left_); }
+
+ private:
+  std::uint64_t left_ = PackageReadLimits{}.maxContentBytes;
+};
+
+void PrintRecordLine(const RecordView& record, int indent) {
+  std::cout << std::string(indent, ' ') << std::setw(12) << record.data.size() << "  "
+            << PrintableName(record.name) << "\n";
+}
+
+void PrintNested(const RecordView& record, int indent, ContentBudget& budget) {
+  const PackageView nested = ViewPackageUnverified(record.data, budget.Limits());
+  budget.Spend(nested.content.size());
+  if (!nested.ok()) {
+    std::cout << std::string(indent, ' ') << "(" << Describe(nested) << ")\n";
+    return;
+  }
+  for (const RecordView& inner : nested.records) PrintRecordLine(inner, indent);
+}
+
+// The records of `package`, and under a bundle's two nested packages their records.
+void PrintRecords(const PackageView& package, ContentBudget& budget) {
+  const std::optional<NestedPackages> nested = FindNestedPackages(package.records);
+  for (std::size_t i = 0; i < package.records.size(); ++i) {
+    PrintRecordLine(package.records[i], 0);
+    if (nested && (i == nested->machine || i == nested->configuration)) {
+      PrintNested(package.records[i], 14, budget);
     }
   }
+}
+
+// A record name that `extract` refuses, and why.
+struct NameProblem {
+  std::string_view name;
+  std::string reason;
+};
+
+// Every name `extract` would refuse: names that are unsafe or name no file, a second name for one
+// file (after normalisation: "./x" is "x", "d//f" is "d/f"), a record that would lie inside
+// another.
+std::vector<NameProblem> NameProblems(std::span<const RecordView> records) {
+  std::vector<NameProblem> problems;
+  std::map<fs::path, std::string_view> files;  // normalised relative path to record name
+  for (const RecordView& record : records) {
+    if (auto reason = UnsafeRelativePathReason(record.name, /*allowBackslash=*/false)) {
+      problems.push_back({record.name, *reason});
+      continue;
+    }
+    const fs::path file = PathFromUtf8(record.name).lexically_normal();
+    if (!file.has_filename() || file == ".") {
+      problems.push_back({record.name, "the name does not name a file"});
+      continue;
+    }
+    const auto [first, inserted] = files.emplace(file, record.name);
+    if (!inserted) {
+      problems.push_back(
+          {record.name, "it names the same file as record " + Quoted(first->second)});
+    }
+  }
+  for (const auto& [file, name] : files) {
+    for (fs::path parent = file.parent_path(); !parent.empty(); parent = parent.parent_path()) {
+      const auto outer = files.find(parent);
+      if (outer == files.end()) continue;
+      problems.push_back({name, "it would lie inside the file of record " + Quoted(outer->second)});
+      break;
+    }
+  }
+  return problems;
 }
 
 bool LoadVerificationKey(const Arguments& parsed, CryptoPP::RSAFunction& key) {
@@ -63,76 +148,137 @@ bool LoadVerificationKey(const Arguments& parsed, CryptoPP::RSAFunction& key) {
   return false;
 }
 
-// Verifies `bytes` and every package nested in it; prints one line per package.
-bool VerifyTree(const std::string& label, const Bytes& bytes, const CryptoPP::RSAFunction& key,
-                int indent) {
-  const PackageReadResult result = ReadSignedPackage(bytes, key);
-  if (!result.ok()) {
-    Error(label, Describe(result));
-    return false;
-  }
+struct Verification {
+  const CryptoPP::RSAFunction& key;
+  ContentBudget budget;
+};
+
+// Verifies one package and prints one line for it, and a warning for each name that `extract`
+// would refuse. The verified package is left in `package`.
+bool VerifyOne(const std::string& label, std::span<const std::uint8_t> bytes, int indent,
+               Verification& verification, PackageView& package) {
+  package = ViewSignedPackage(bytes, verification.key, verification.budget.Limits());
+  verification.budget.Spend(package.content.size());
+  if (!package.ok()) return Refuse(label, Describe(package));
   std::cout << std::string(indent, ' ') << label << ": OK, signature verified, "
-            << result.records.size() << " record" << (result.records.size() == 1 ? "" : "s")
-            << "\n";
+            << Counted(package.records.size(), "record") << "\n";
+  for (const NameProblem& problem : NameProblems(package.records)) {
+    Warning(label + ": extract would refuse record " + Quoted(problem.name) + ": " +
+            problem.reason);
+  }
+  return true;
+}
+
+// Verifies a package and, when it is a bundle, its two nested packages.
+bool VerifyTree(const std::string& label, std::span<const std::uint8_t> bytes,
+                Verification& verification) {
+  PackageView outer;
+  if (!VerifyOne(label, bytes, 0, verification, outer)) return false;
+  const std::optional<NestedPackages> nested = FindNestedPackages(outer.records);
+  if (!nested) return true;
   bool ok = true;
-  for (const FileRecord& record : result.records) {
-    if (IsNestedPackageName(record.name)) {
-      ok = VerifyTree(label + " [" + record.name + "]", record.data, key, indent + 2) && ok;
-    }
+  for (const std::size_t index : {nested->machine, nested->configuration}) {
+    const RecordView& record = outer.records[index];
+    PackageView inner;
+    ok = VerifyOne(label + " [" + PrintableName(record.name) + "]", record.data, 2, verification,
+                   inner) &&
+         ok;
   }
   return ok;
 }
 
-// Why a record cannot be written under `folder`; empty when it can.
-std::string ExtractionProblem(const std::filesystem::path& folder, const FileRecord& record,
-                              bool overwrite) {
-  if (auto reason = UnsafeRelativePathReason(record.name, /*allowBackslash=*/false)) return *reason;
-  const std::filesystem::path relative = PathFromUtf8(record.name).lexically_normal();
-  if (!relative.has_filename()) return "the name does not name a file";
-  std::filesystem::path at = folder;
+// Folders made for an extraction. Unless kept, they are removed again when this ends; a folder
+// that is not empty (something else put files there) stays.
+class MadeFolders {
+ public:
+  MadeFolders() = default;
+  MadeFolders(const MadeFolders&) = delete;
+  MadeFolders& operator=(const MadeFolders&) = delete;
+  ~MadeFolders() {
+    if (kept_) return;
+    for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder) {
+      std::error_code ignored;
+      fs::remove(*folder, ignored);
+    }
+  }
+
+  // Makes `folder` and every missing folder above it, remembering each one made.
+  bool Make(fs::path folder, std::error_code& error) {
+    folder = folder.lexically_normal();
+    if (!folder.has_filename()) folder = folder.parent_path();
+    std::vector<fs::path> missing;
+    for (fs::path at = folder; !at.empty(); at = at.parent_path()) {
+      std::error_code ignored;
+      if (fs::exists(fs::symlink_status(at, ignored))) break;
+      missing.push_back(at);
+      if (at == at.parent_path()) break;
+    }
+    for (auto at = missing.rbegin(); at != missing.rend(); ++at) {
+      if (fs::create_directory(*at, error)) {
+        made_.push_back(*at);
+      } else if (error) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void Keep() { kept_ = true; }
+
+ private:
+  std::vector<fs::path> made_;
+  bool kept_ = false;
+};
+
+// Why the file that `relative` names cannot be written under `folder`; empty when it can.
+std::string FolderProblem(const fs::path& folder, const fs::path& relative, bool overwrite) {
+  fs::path at = folder;
   for (auto part = relative.begin(); part != relative.end(); ++part) {
     at /= *part;
     std::error_code ignored;
-    const auto status = std::filesystem::symlink_status(at, ignored);
+    const auto status = fs::symlink_status(at, ignored);
     const bool last = std::next(part) == relative.end();
-    if (!std::filesystem::exists(status)) continue;
-    if (!last && !std::filesystem::is_directory(status)) {
+    if (!fs::exists(status)) continue;
+    if (!last && !fs::is_directory(status))
       return Utf8FromPath(at) + " is in the way: it is not a folder";
-    }
     if (last && !overwrite) return Utf8FromPath(at) + " already exists (use --overwrite)";
-    if (last && std::filesystem::is_directory(status)) return Utf8FromPath(at) + " is a folder";
+    if (last && fs::is_directory(status)) return Utf8FromPath(at) + " is a folder";
   }
   return {};
 }
 
-// Writes every record under `folder`, all or nothing.
-bool ExtractRecords(const std::string& package, const std::vector<FileRecord>& records,
-                    const std::filesystem::path& folder, bool overwrite) {
-  std::set<std::string> files;
-  for (const FileRecord& record : records) {
-    const std::string problem = ExtractionProblem(folder, record, overwrite);
-    if (!problem.empty()) return Refuse(package, "record \"" + record.name + "\" refused: " + problem);
-    files.insert(Utf8FromPath(PathFromUtf8(record.name).lexically_normal()));
+// Writes every record under `folder`, all or nothing: no file and no folder is left behind when
+// anything is refused or fails.
+bool ExtractRecords(const std::string& package, std::span<const RecordView> records,
+                    const std::string& folderText, bool overwrite) {
+  const std::vector<NameProblem> problems = NameProblems(records);
+  if (!problems.empty()) {
+    return Refuse(package, "record " + Quoted(problems.front().name) +
+                               " refused: " + problems.front().reason);
   }
-  for (const std::string& file : files) {
-    for (std::filesystem::path parent = PathFromUtf8(file).parent_path(); !parent.empty();
-         parent = parent.parent_path()) {
-      if (files.count(Utf8FromPath(parent))) {
-        return Refuse(package, "record \"" + file + "\" lies inside record \"" +
-                                  Utf8FromPath(parent) + "\"");
-      }
-    }
+  const fs::path folder = PathFromUtf8(folderText);
+  for (const RecordView& record : records) {
+    const std::string problem =
+        FolderProblem(folder, PathFromUtf8(record.name).lexically_normal(), overwrite);
+    if (!problem.empty())
+      return Refuse(package, "record " + Quoted(record.name) + " refused: " + problem);
+  }
+  MadeFolders made;  // declared before the staged files, so it is cleaned up after them
+  std::error_code error;
+  if (!made.Make(folder, error) || !fs::is_directory(folder)) {
+    return Refuse(folderText, "the folder cannot be created" +
+                                  (error ? ": " + error.message() : ": something else is there"));
   }
   StagedFiles staged;
-  for (const FileRecord& record : records) {
-    const std::filesystem::path target = folder / PathFromUtf8(record.name).lexically_normal();
-    std::error_code error;
-    std::filesystem::create_directories(target.parent_path(), error);
-    if (error || !staged.Stage(target, record.data)) {
-      return Refuse(Utf8FromPath(target), error ? error.message() : staged.error());
+  for (const RecordView& record : records) {
+    const fs::path target = folder / PathFromUtf8(record.name).lexically_normal();
+    if (!made.Make(target.parent_path(), error)) {
+      return Refuse(Utf8FromPath(target.parent_path()), "cannot be created: " + error.message());
     }
+    if (!staged.Stage(target, record.data)) return Refuse(package, staged.error());
   }
   if (!staged.Commit()) return Refuse(package, staged.error());
+  made.Keep();
   return true;
 }
 
@@ -145,18 +291,20 @@ int RunList(const std::vector<std::string>& args) {
   if (parsed.Has("--help")) {
     std::cout << "usage: rigwright list <package>\n\n"
                  "Lists the records of a package (.OrvaneSim, .OrvaneSimCfg, .OrvaneSimBundle)\n"
-                 "with their sizes in bytes, and the records of the packages nested in it.\n"
-                 "The signature is not checked; use verify for that.\n";
+                 "with their sizes in bytes; for a bundle also the records of its machine and\n"
+                 "configuration packages. The signature is not checked; use verify for that.\n";
     return kSuccess;
   }
   if (parsed.positional.size() != 1) return UsageError("list", "needs <package>");
   const std::string& file = parsed.positional[0];
   Bytes bytes;
   if (!ReadPackageFile(file, bytes)) return kFailure;
-  const PackageReadResult result = ReadPackageUnverified(bytes);
-  if (!result.ok()) return Error(file, Describe(result));
-  std::cout << file << ": " << result.records.size() << " records\n";
-  PrintRecords(result.records, 0);
+  ContentBudget budget;
+  const PackageView package = ViewPackageUnverified(bytes, budget.Limits());
+  if (!package.ok()) return Error(file, Describe(package));
+  budget.Spend(package.content.size());
+  std::cout << file << ": " << Counted(package.records.size(), "record") << "\n";
+  PrintRecords(package, budget);
   return kSuccess;
 }
 
@@ -167,8 +315,9 @@ int RunVerify(const std::vector<std::string>& args) {
   if (parsed.Has("--help")) {
     std::cout << "usage: rigwright verify <package> [--public-key <pem>]\n\n"
                  "Checks a package the way Kelmora does: header, signature, compressed payload\n"
-                 "and records; then every package nested in it. The key is the public half of\n"
-                 "the key this program signs with, unless a PEM public key is given.\n";
+                 "and records; for a bundle also its machine and configuration packages. The key\n"
+                 "is the public half of the key this program signs with, unless a PEM public key\n"
+                 "is given. Record names that extract would refuse are warned about.\n";
     return kSuccess;
   }
   if (parsed.positional.size() != 1) return UsageError("verify", "needs <package>");
@@ -176,7 +325,8 @@ int RunVerify(const std::vector<std::string>& args) {
   if (!LoadVerificationKey(parsed, key)) return kFailure;
   Bytes bytes;
   if (!ReadPackageFile(parsed.positional[0], bytes)) return kFailure;
-  return VerifyTree(parsed.positional[0], bytes, key, 0) ? kSuccess : kFailure;
+  Verification verification{key, {}};
+  return VerifyTree(parsed.positional[0], bytes, verification) ? kSuccess : kFailure;
 }
 
 int RunExtract(const std::vector<std::string>& args) {
@@ -186,26 +336,23 @@ int RunExtract(const std::vector<std::string>& args) {
   if (parsed.Has("--help")) {
     std::cout << "usage: rigwright extract <package> <folder> [--overwrite]\n\n"
                  "Writes the records of a package as files under <folder>, creating it if\n"
-                 "needed. Names that are absolute, have a \"..\" component or a backslash, or are\n"
-                 "empty are refused, and nothing is written unless every record can be. Existing\n"
-                 "files are kept unless --overwrite is given.\n";
+                 "needed. Names that are absolute, have a \"..\" component or a backslash, are\n"
+                 "empty, or name the same file as another record are refused, and nothing is\n"
+                 "written (no folder either) unless every record can be. Existing files are\n"
+                 "kept unless --overwrite is given.\n";
     return kSuccess;
   }
   if (parsed.positional.size() != 2) return UsageError("extract", "needs <package> <folder>");
   const std::string& file = parsed.positional[0];
   Bytes bytes;
   if (!ReadPackageFile(file, bytes)) return kFailure;
-  const PackageReadResult result = ReadPackageUnverified(bytes);
-  if (!result.ok()) return Error(file, Describe(result));
-  const std::filesystem::path folder = PathFromUtf8(parsed.positional[1]);
-  std::error_code created;
-  std::filesystem::create_directories(folder, created);
-  if (created || !std::filesystem::is_directory(folder)) {
-    return Error(parsed.positional[1], "the folder cannot be created");
+  const PackageView package = ViewPackageUnverified(bytes);
+  if (!package.ok()) return Error(file, Describe(package));
+  if (!ExtractRecords(file, package.records, parsed.positional[1], parsed.Has("--overwrite"))) {
+    return kFailure;
   }
-  if (!ExtractRecords(file, result.records, folder, parsed.Has("--overwrite"))) return kFailure;
-  std::cout << "Extracted " << result.records.size() << " records into " << parsed.positional[1]
-            << "\n";
+  std::cout << "Extracted " << Counted(package.records.size(), "record") << " into "
+            << parsed.positional[1] << "\n";
   return kSuccess;
 }
 

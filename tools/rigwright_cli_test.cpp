@@ -60,11 +60,17 @@ class CliTest : public MachineFolderTest {
   std::string CraftedPackage(const std::vector<std::string>& names) {
     FileMap files;
     for (const std::string& name : names) files[name] = {'x'};
+    return WritePackage("crafted.OrvaneSim", files);
+  }
+
+  std::string WritePackage(const std::string& name, const FileMap& files) {
+    dir_.Write(name, Text(SignedPackage(PackFiles(files))));
+    return dir_.text() + name;
+  }
+
+  static Bytes SignedPackage(const Bytes& payload) {
     std::string error;
-    const Bytes package = PackageSigner::Create(&error)->Sign(PackFiles(files));
-    const std::string path = dir_.text() + "crafted.OrvaneSim";
-    dir_.Write("crafted.OrvaneSim", Text(package));
-    return path;
+    return PackageSigner::Create(&error)->Sign(payload);
   }
 };
 
@@ -180,7 +186,7 @@ TEST_F(CliTest, ExtractRefusesNamesThatLeaveTheFolderAndWritesNothing) {
     const Outcome outcome = Run({"extract", package, dir_.text() + "inside"});
     EXPECT_EQ(outcome.status, 1) << bad;
     EXPECT_NE(outcome.err.find("refused"), std::string::npos) << outcome.err;
-    EXPECT_TRUE(dir_.Names("inside").empty()) << bad;
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "inside")) << bad;
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "escape.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "abs.txt"));
@@ -195,6 +201,161 @@ TEST_F(CliTest, ExtractDoesNotFollowALinkOutOfTheFolder) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_NE(outcome.err.find("not a folder"), std::string::npos) << outcome.err;
   EXPECT_TRUE(dir_.Names("elsewhere").empty());
+}
+
+TEST_F(CliTest, PostFilesNamedLikePackagesAreDataInBundles) {
+  const std::string machine = Machine();
+  for (const std::string post : {"foo.OrvaneSimCfg", "foo.OrvaneSim", "foo.OrvaneSimBundle"}) {
+    const std::string postFile = dir_.Write(post, "G0 X0").string();
+    const std::string bundle = dir_.text() + "out/Mill.OrvaneSimBundle";
+    ASSERT_EQ(Run({"bundle", machine, bundle, "--post", postFile}).status, 0) << post;
+
+    const Outcome verified = Run({"verify", bundle});
+    EXPECT_EQ(verified.status, 0) << post << ": " << verified.err;
+    EXPECT_NE(verified.out.find("[Mill.OrvaneSimCfg]: OK"), std::string::npos) << verified.out;
+    EXPECT_EQ(verified.out.find("[" + post + "]"), std::string::npos) << verified.out;
+
+    const Outcome listed = Run({"list", bundle});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find("           5  " + post + "\n"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find("not a readable package"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("config.json"), std::string::npos) << listed.out;
+  }
+}
+
+TEST_F(CliTest, OnlyTheOuterBundlesPackagesAreOpened) {
+  // Every level holds a pair named like a bundle's packages, nested 100 deep.
+  const Bytes configuration = SignedPackage(PackFiles({{"config.json", {'{', '}'}}}));
+  Bytes inner = configuration;
+  for (int level = 0; level < 100; ++level) {
+    inner = SignedPackage(PackFiles({{"a.OrvaneSim", inner}, {"a.OrvaneSimCfg", configuration}}));
+  }
+  dir_.Write("deep.OrvaneSimBundle", Text(inner));
+  const std::string deep = dir_.text() + "deep.OrvaneSimBundle";
+
+  const Outcome listed = Run({"list", deep});
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(CountLines(listed.out), 6) << "the bundle and its two packages:\n" << listed.out;
+  const Outcome verified = Run({"verify", deep});
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_EQ(CountLines(verified.out), 3) << verified.out;
+}
+
+TEST_F(CliTest, GzipHeadersWeDoNotWriteFailVerification) {
+  Bytes payload = PackFiles({{"config.json", {'{', '}'}}});
+  payload[4] = 0x5A;  // a modification time
+  dir_.Write("stamped.OrvaneSim", Text(SignedPackage(payload)));
+  const Outcome stamped = Run({"verify", dir_.text() + "stamped.OrvaneSim"});
+  EXPECT_EQ(stamped.status, 1);
+  EXPECT_NE(stamped.err.find("unexpected-gzip-header"), std::string::npos) << stamped.err;
+  EXPECT_NE(stamped.err.find("modification time"), std::string::npos) << stamped.err;
+}
+
+TEST_F(CliTest, ListSaysWhenAFileIsNoPackageAndCountsInTheSingular) {
+  const std::string machine = Machine();
+  const Outcome notAPackage = Run({"list", machine});
+  EXPECT_EQ(notAPackage.status, 1);
+  EXPECT_NE(notAPackage.err.find(machine + ": not a package"), std::string::npos)
+      << notAPackage.err;
+
+  const std::string one = CraftedPackage({"config.json"});
+  const Outcome listed = Run({"list", one});
+  EXPECT_NE(listed.out.find(": 1 record\n"), std::string::npos) << listed.out;
+  const Outcome extracted = Run({"extract", one, dir_.text() + "one"});
+  EXPECT_NE(extracted.out.find("Extracted 1 record into"), std::string::npos) << extracted.out;
+}
+
+TEST_F(CliTest, ExtractRefusesTwoNamesForOneFileAndLeavesNoFolder) {
+  for (const auto& names : {std::vector<std::string>{"./x", "x"},
+                            {"d//f", "d/f"},
+                            {"d/./f", "d/f"},
+                            {"a", "a/b"},
+                            {"../up", "ok"}}) {
+    const std::string package = CraftedPackage(names);
+    const Outcome outcome = Run({"extract", package, dir_.text() + "new/deeper"});
+    EXPECT_EQ(outcome.status, 1) << names[0];
+    EXPECT_NE(outcome.err.find("refused"), std::string::npos) << outcome.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "new")) << names[0];
+  }
+  const Outcome same = Run({"extract", CraftedPackage({"./x", "x"}), dir_.text() + "new"});
+  EXPECT_NE(same.err.find("names the same file as record \"./x\""), std::string::npos) << same.err;
+}
+
+TEST_F(CliTest, ExtractThatFailsHalfwayRemovesTheFoldersItMade) {
+  std::filesystem::create_directories(dir_.path() / "kept");
+  dir_.Write("kept/mine.txt", "mine");
+  const std::string tooLong(300, 'n');  // no file system takes a name this long
+  const std::string package = CraftedPackage({"a/b/one.txt", "c/" + tooLong + "/two.txt"});
+  for (const std::string folder : {"new/deeper", "kept"}) {
+    const Outcome outcome = Run({"extract", package, dir_.text() + folder});
+    EXPECT_EQ(outcome.status, 1) << outcome.out;
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "new")) << outcome.err;
+  }
+  EXPECT_EQ(dir_.Names("kept"), std::vector<std::string>{"mine.txt"});
+}
+
+TEST_F(CliTest, NamesThatExtractWouldRefuseAreWarnedAboutAndPrintedEscaped) {
+  const std::string package =
+      CraftedPackage({"./x", "x", "a\\b", "evil\x1B[2J.stl", "line\nbreak"});
+  const Outcome verified = Run({"verify", package});
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_NE(verified.err.find("warning: " + package +
+                              ": extract would refuse record \"x\": it "
+                              "names the same file as record \"./x\""),
+            std::string::npos)
+      << verified.err;
+  EXPECT_NE(verified.err.find("record \"a\\\\b\": the name contains a backslash"),
+            std::string::npos)
+      << verified.err;
+  EXPECT_EQ(CountLines(verified.err), 2) << verified.err;
+
+  const Outcome listed = Run({"list", package});
+  EXPECT_NE(listed.out.find("  evil\\x1B[2J.stl\n"), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("  line\\x0Abreak\n"), std::string::npos) << listed.out;
+  EXPECT_EQ(listed.out.find('\x1B'), std::string::npos);
+
+  const Outcome refused = Run({"extract", CraftedPackage({"\x1B[2J/../../x"}), dir_.text() + "e"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("record \"\\x1B[2J/../../x\" refused"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(refused.err.find('\x1B'), std::string::npos);
+}
+
+TEST_F(CliTest, BundleHelpTellsWhereTheBundleGoes) {
+  const Outcome help = Run({"bundle", "--help"});
+  EXPECT_NE(help.out.find("<folder of output>/<machine>.OrvaneSimBundle"), std::string::npos)
+      << help.out;
+  EXPECT_NE(help.out.find("out/anything.zip and out/sub give out/Mill.OrvaneSimBundle"),
+            std::string::npos)
+      << help.out;
+  const std::string machine = Machine();
+  for (const char* output : {"out/anything.zip", "out/sub", "out/Mill.orvanesimbundle"}) {
+    ASSERT_EQ(Run({"bundle", machine, dir_.text() + output}).status, 0) << output;
+    EXPECT_EQ(dir_.Names("out"), std::vector<std::string>{"Mill.OrvaneSimBundle"}) << output;
+  }
+  ASSERT_EQ(Run({"bundle", machine, dir_.text() + "out/sub/"}).status, 0);
+  EXPECT_EQ(dir_.Names("out/sub"), std::vector<std::string>{"Mill.OrvaneSimBundle"});
+}
+
+TEST_F(CliTest, EmptyOutputsAndUnknownOrientationsAreUsageErrors) {
+  const std::string machine = Machine();
+  const std::string inDir = "cd " + Quote(dir_.text()) + " &&";
+  EXPECT_EQ(Run({"bundle", machine, ""}, inDir).status, 2);
+  EXPECT_EQ(Run({"install", machine, ""}, inDir).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "Mill.OrvaneSimBundle"));
+  for (const char* command : {"bundle", "install"}) {
+    const Outcome outcome =
+        Run({command, machine, dir_.text() + "out/x.OrvaneSimBundle", "--orientation", "vertical"});
+    EXPECT_EQ(outcome.status, 2) << command;
+    EXPECT_NE(outcome.err.find("\"vertical\": use \"Vertical\", \"Horizontal\", \"Lathe\" or "
+                               "\"Don't change\""),
+              std::string::npos)
+        << outcome.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "out"));
+  EXPECT_EQ(
+      Run({"bundle", machine, dir_.text() + "b.OrvaneSimBundle", "--orientation", "Lathe"}).status,
+      0);
 }
 
 TEST_F(CliTest, HelpAndUsage) {

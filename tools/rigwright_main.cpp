@@ -12,8 +12,8 @@ constexpr const char* kUsage =
     "Commands:\n"
     "  bundle   write a machine as one .OrvaneSimBundle for Kelmora's machine installer\n"
     "  install  install a machine into Kelmora's machine folder (or another folder)\n"
-    "  list     list the records of a package, and of the packages nested in it\n"
-    "  verify   check a package's signature and layout, and those nested in it\n"
+    "  list     list the records of a package, and of the two packages in a bundle\n"
+    "  verify   check a package's signature and layout, and the two packages in a bundle\n"
     "  extract  write the records of a package into a folder\n\n"
     "Run rigwright <command> --help for each command's arguments.\n";
 

@@ -14,10 +14,10 @@ namespace {
 using namespace rigwright::testing;
 
 std::vector<std::string> RecordNames(const Bytes& package) {
-  const PackageReadResult result = ParsePackageContent(ContentOf(package));
-  EXPECT_TRUE(result.ok()) << result.detail;
+  const PackageView view = ParsePackageContent(ContentOf(package));
+  EXPECT_TRUE(view.ok()) << view.detail;
   std::vector<std::string> names;
-  for (const FileRecord& record : result.records) names.push_back(record.name);
+  for (const RecordView& record : view.records) names.emplace_back(record.name);
   return names;
 }
 

@@ -8,12 +8,22 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 
 namespace rigwright {
 namespace {
 
-PackageReadResult Failure(PackageError error, std::string detail) {
-  PackageReadResult result;
+// The deflate format cannot expand data by more than this: at best a 258-byte match costs two
+// bits. It bounds what a payload can inflate to, whatever its trailer says.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+// The fixed header of every payload: deflate, no flags, no time stamp, no extra flags, OS 0.
+constexpr std::uint8_t kGzipHeader[] = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0, 0};
+constexpr std::size_t kGzipTrailerBytes = 8;  // CRC-32, then the content length modulo 2^32
+
+template <typename Result = PackageReadStatus>
+Result Failure(PackageError error, std::string detail) {
+  Result result;
   result.error = error;
   result.detail = std::move(detail);
   return result;
@@ -57,6 +67,8 @@ std::string_view PackageErrorName(PackageError error) {
     case PackageError::kLengthMismatch: return "length-mismatch";
     case PackageError::kBadSignature: return "bad-signature";
     case PackageError::kNotGzip: return "not-gzip";
+    case PackageError::kUnexpectedGzipHeader:
+      return "unexpected-gzip-header";
     case PackageError::kCorruptCompressedData: return "corrupt-compressed-data";
     case PackageError::kDataAfterGzipMember: return "data-after-gzip-member";
     case PackageError::kContentTooLarge: return "content-too-large";
@@ -68,19 +80,67 @@ std::string_view PackageErrorName(PackageError error) {
   return "unknown";
 }
 
-PackageReadResult DecompressPayload(std::span<const std::uint8_t> payload,
-                                    const PackageReadLimits& limits, Bytes& content) {
-  if (payload.size() < 3 || payload[0] != 0x1F || payload[1] != 0x8B || payload[2] != 8) {
+namespace {
+
+const char* GzipHeaderField(std::size_t offset) {
+  if (offset == 3) return "flags";
+  if (offset < 8) return "modification time";
+  if (offset == 8) return "extra flags";
+  return "operating system";
+}
+
+PackageReadStatus CheckGzipHeader(std::span<const std::uint8_t> payload) {
+  if (payload.size() < 3 || !std::equal(kGzipHeader, kGzipHeader + 3, payload.begin())) {
     return Failure(PackageError::kNotGzip, "the payload does not begin with a gzip header");
   }
+  if (payload.size() < sizeof kGzipHeader + kGzipTrailerBytes) {
+    return Failure(PackageError::kCorruptCompressedData, "the gzip member is cut short");
+  }
+  for (std::size_t at = 3; at < sizeof kGzipHeader; ++at) {
+    if (payload[at] != kGzipHeader[at]) {
+      return Failure(PackageError::kUnexpectedGzipHeader,
+                     "gzip header byte " + std::to_string(at) + " (" + GzipHeaderField(at) +
+                         ") is " + std::to_string(payload[at]) +
+                         ", not 0: a package's gzip header is 1F 8B 08 00 00 00 00 00 00 00");
+    }
+  }
+  return {};
+}
+
+// The content length the trailer states, but no more than the deflate data can produce or the
+// limit allows: the one allocation a valid member needs.
+std::uint64_t ContentAllocation(std::span<const std::uint8_t> payload,
+                                const PackageReadLimits& limits) {
+  const std::uint64_t stated = ReadUint32(&payload[payload.size() - 4]);
+  return std::min({stated, payload.size() * kMaxDeflateRatio, limits.maxContentBytes});
+}
+
+PackageReadStatus InflateFailure(int status, const z_stream& z) {
+  if (status == Z_BUF_ERROR) {
+    return Failure(PackageError::kCorruptCompressedData, "the gzip member is cut short");
+  }
+  return Failure(PackageError::kCorruptCompressedData,
+                 std::string("damaged gzip data: ") + (z.msg ? z.msg : "inflate failed"));
+}
+
+}  // namespace
+
+PackageReadStatus DecompressPayload(std::span<const std::uint8_t> payload,
+                                    const PackageReadLimits& limits, Bytes& content) {
+  content.clear();
+  if (PackageReadStatus header = CheckGzipHeader(payload); !header.ok()) return header;
+  const std::uint64_t stated = ReadUint32(&payload[payload.size() - 4]);
+  // Unless the limit admits content of 4 GiB and more, the trailer states the whole length.
+  const bool statedIsWhole = limits.maxContentBytes < stated + (std::uint64_t{1} << 32);
+  content.reserve(ContentAllocation(payload, limits));
   Inflater inflater;
   if (!inflater.ok()) return Failure(PackageError::kCorruptCompressedData, "cannot start inflating");
   z_stream& z = inflater.stream();
   z.next_in = const_cast<Bytef*>(payload.data());
   z.avail_in = 0;
   std::size_t fed = 0;
-  content.clear();
   std::uint8_t chunk[1 << 16];
+  std::uint64_t total = 0;
   int status = Z_OK;
   while (status != Z_STREAM_END) {
     if (z.avail_in == 0 && fed < payload.size()) {
@@ -90,74 +150,85 @@ PackageReadResult DecompressPayload(std::span<const std::uint8_t> payload,
     z.next_out = chunk;
     z.avail_out = sizeof chunk;
     status = inflate(&z, Z_NO_FLUSH);
-    if (status != Z_OK && status != Z_STREAM_END) {
-      const std::string why = status == Z_BUF_ERROR ? "the gzip member is cut short"
-                                                    : std::string("damaged gzip data: ") +
-                                                          (z.msg ? z.msg : "inflate failed");
-      return Failure(PackageError::kCorruptCompressedData, why);
-    }
+    if (status != Z_OK && status != Z_STREAM_END) return InflateFailure(status, z);
     const std::size_t produced = sizeof chunk - z.avail_out;
-    if (content.size() + produced > limits.maxContentBytes) {
+    total += produced;
+    if (total > limits.maxContentBytes) {
       return Failure(PackageError::kContentTooLarge,
                      "the content is larger than " + std::to_string(limits.maxContentBytes) +
                          " bytes");
     }
-    content.insert(content.end(), chunk, chunk + produced);
+    // Content past the stated length cannot be valid, but is inflated on without keeping it, to
+    // tell which rule the payload breaks; so the buffer keeps its one allocation.
+    if (!statedIsWhole || total <= stated) content.insert(content.end(), chunk, chunk + produced);
   }
   const std::size_t left = z.avail_in + (payload.size() - fed);
   if (left != 0) {
     return Failure(PackageError::kDataAfterGzipMember,
                    std::to_string(left) + " bytes follow the gzip member");
   }
+  if (statedIsWhole && total != stated) {
+    return Failure(PackageError::kCorruptCompressedData, "the content is " + std::to_string(total) +
+                                                             " bytes, the gzip trailer states " +
+                                                             std::to_string(stated));
+  }
   return {};
 }
 
-PackageReadResult ParsePackageContent(std::span<const std::uint8_t> content) {
-  PackageReadResult result;
+PackageView ParsePackageContent(Bytes content) {
+  PackageView view;
+  view.content = std::move(content);
+  const std::span<const std::uint8_t> all(view.content);
   std::size_t at = 0;
-  while (at < content.size()) {
-    const std::string where = "record " + std::to_string(result.records.size() + 1) +
+  while (at < all.size()) {
+    const std::string where = "record " + std::to_string(view.records.size() + 1) +
                               " at content offset " + std::to_string(at);
-    if (content.size() - at < 8) return Failure(PackageError::kTruncatedRecord, where + ": fields cut short");
-    const std::uint64_t length = ReadUint32(&content[at]);
-    const std::uint64_t nameLength = ReadUint32(&content[at + 4]);
+    if (all.size() - at < 8) {
+      return Failure<PackageView>(PackageError::kTruncatedRecord, where + ": fields cut short");
+    }
+    const std::uint64_t length = ReadUint32(&all[at]);
+    const std::uint64_t nameLength = ReadUint32(&all[at + 4]);
     if (length < FileRecord::kOverheadBytes + nameLength) {
-      return Failure(PackageError::kBadRecordLength,
-                     where + ": length " + std::to_string(length) + " is less than 9 + name length");
+      return Failure<PackageView>(
+          PackageError::kBadRecordLength,
+          where + ": length " + std::to_string(length) + " is less than 9 + name length");
     }
-    if (length > content.size() - at) {
-      return Failure(PackageError::kTruncatedRecord, where + ": runs past the end of the content");
+    if (length > all.size() - at) {
+      return Failure<PackageView>(PackageError::kTruncatedRecord,
+                                  where + ": runs past the end of the content");
     }
-    const std::uint8_t* name = &content[at + 8];
+    const std::uint8_t* name = &all[at + 8];
     if (name[nameLength] != 0) {
-      return Failure(PackageError::kNameNotTerminated, where + ": name not followed by NUL");
+      return Failure<PackageView>(PackageError::kNameNotTerminated,
+                                  where + ": name not followed by NUL");
     }
-    FileRecord record;
-    record.name.assign(reinterpret_cast<const char*>(name), nameLength);
-    record.data.assign(name + nameLength + 1, &content[at] + length);
-    if (!result.records.empty() && !(result.records.back().name < record.name)) {
-      return Failure(PackageError::kNamesNotAscending,
-                     where + ": \"" + record.name + "\" does not sort after \"" +
-                         result.records.back().name + "\"");
+    const RecordView record{std::string_view(reinterpret_cast<const char*>(name), nameLength),
+                            all.subspan(at + FileRecord::kOverheadBytes + nameLength,
+                                        length - FileRecord::kOverheadBytes - nameLength)};
+    if (!view.records.empty() && !(view.records.back().name < record.name)) {
+      return Failure<PackageView>(PackageError::kNamesNotAscending,
+                                  where + ": \"" + PrintableName(record.name) +
+                                      "\" does not sort after \"" +
+                                      PrintableName(view.records.back().name) + "\"");
     }
-    result.records.push_back(std::move(record));
+    view.records.push_back(record);
     at += length;
   }
-  return result;
+  return view;
 }
 
 namespace {
 
 // Checks the header against the file's length (and, given a key, the signature's length) and
 // splits off the signature and the payload.
-PackageReadResult CheckLayout(std::span<const std::uint8_t> file,
+PackageReadStatus CheckLayout(std::span<const std::uint8_t> file,
                               const CryptoPP::RSAFunction* publicKey,
                               std::span<const std::uint8_t>& signature,
                               std::span<const std::uint8_t>& payload) {
   if (file.size() < SignedPackage::kHeaderBytes) {
     return Failure(PackageError::kTooShort, "shorter than the 12-byte header");
   }
-  PackageReadResult result;
+  PackageReadStatus result;
   SignedPackage& header = result.header;
   header = {ReadUint32(&file[0]), ReadUint32(&file[4]), ReadUint32(&file[8])};
   if (header.reserved != 0) return Failure(PackageError::kReservedNotZero, "the reserved field is not 0");
@@ -178,36 +249,61 @@ PackageReadResult CheckLayout(std::span<const std::uint8_t> file,
   return result;
 }
 
-PackageReadResult ReadContent(const SignedPackage& header, std::span<const std::uint8_t> payload,
-                              const PackageReadLimits& limits) {
-  Bytes content;
-  PackageReadResult result = DecompressPayload(payload, limits, content);
-  if (!result.ok()) return result;
-  result = ParsePackageContent(content);
-  result.header = header;
-  return result;
+PackageView WithStatus(PackageReadStatus status) {
+  PackageView view;
+  static_cast<PackageReadStatus&>(view) = std::move(status);
+  return view;
 }
 
-}  // namespace
+PackageView ReadContent(const SignedPackage& header, std::span<const std::uint8_t> payload,
+                        const PackageReadLimits& limits) {
+  Bytes content;
+  PackageReadStatus inflated = DecompressPayload(payload, limits, content);
+  if (!inflated.ok()) {
+    inflated.header = header;
+    return WithStatus(std::move(inflated));
+  }
+  PackageView view = ParsePackageContent(std::move(content));
+  view.header = header;
+  return view;
+}
 
-PackageReadResult ReadSignedPackage(std::span<const std::uint8_t> file,
-                                    const CryptoPP::RSAFunction& publicKey,
-                                    const PackageReadLimits& limits) {
+PackageView ReadPackage(std::span<const std::uint8_t> file, const CryptoPP::RSAFunction* publicKey,
+                        const PackageReadLimits& limits) {
   std::span<const std::uint8_t> signature, payload;
-  PackageReadResult layout = CheckLayout(file, &publicKey, signature, payload);
-  if (!layout.ok()) return layout;
-  if (!VerifySignature(signature, payload, publicKey)) {
-    return Failure(PackageError::kBadSignature, "the signature does not match the payload");
+  PackageReadStatus layout = CheckLayout(file, publicKey, signature, payload);
+  if (!layout.ok()) return WithStatus(std::move(layout));
+  if (publicKey && !VerifySignature(signature, payload, *publicKey)) {
+    return Failure<PackageView>(PackageError::kBadSignature,
+                                "the signature does not match the payload");
   }
   return ReadContent(layout.header, payload, limits);
 }
 
-PackageReadResult ReadPackageUnverified(std::span<const std::uint8_t> file,
-                                        const PackageReadLimits& limits) {
-  std::span<const std::uint8_t> signature, payload;
-  PackageReadResult layout = CheckLayout(file, nullptr, signature, payload);
-  if (!layout.ok()) return layout;
-  return ReadContent(layout.header, payload, limits);
+}  // namespace
+
+PackageView ViewSignedPackage(std::span<const std::uint8_t> file,
+                              const CryptoPP::RSAFunction& publicKey,
+                              const PackageReadLimits& limits) {
+  return ReadPackage(file, &publicKey, limits);
+}
+
+PackageView ViewPackageUnverified(std::span<const std::uint8_t> file,
+                                  const PackageReadLimits& limits) {
+  return ReadPackage(file, nullptr, limits);
+}
+
+PackageReadResult ReadSignedPackage(std::span<const std::uint8_t> file,
+                                    const CryptoPP::RSAFunction& publicKey,
+                                    const PackageReadLimits& limits) {
+  const PackageView view = ViewSignedPackage(file, publicKey, limits);
+  PackageReadResult result;
+  static_cast<PackageReadStatus&>(result) = view;
+  for (const RecordView& record : view.records) {
+    result.records.push_back(
+        {std::string(record.name), Bytes(record.data.begin(), record.data.end())});
+  }
+  return result;
 }
 
 bool LoadPublicKeyPem(std::string_view pem, CryptoPP::RSAFunction& key, std::string* error) {
@@ -232,9 +328,87 @@ bool LoadPublicKeyPem(std::string_view pem, CryptoPP::RSAFunction& key, std::str
   }
 }
 
-bool IsNestedPackageName(std::string_view name) {
-  return name.ends_with(".OrvaneSim") || name.ends_with(".OrvaneSimCfg") ||
-         name.ends_with(".OrvaneSimBundle");
+std::optional<NestedPackages> FindNestedPackages(std::span<const RecordView> records) {
+  constexpr std::string_view kMachine = ".OrvaneSim";
+  constexpr std::string_view kConfiguration = "Cfg";
+  std::optional<NestedPackages> found;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (!records[i].name.ends_with(kMachine)) continue;
+    const std::string configuration = std::string(records[i].name) + std::string(kConfiguration);
+    // Names ascend strictly, so the partner is found by halving.
+    const auto partner = std::lower_bound(
+        records.begin(), records.end(), configuration,
+        [](const RecordView& record, const std::string& name) { return record.name < name; });
+    if (partner == records.end() || partner->name != configuration) continue;
+    if (found) return std::nullopt;
+    found = NestedPackages{i, static_cast<std::size_t>(partner - records.begin())};
+  }
+  return found;
+}
+
+namespace {
+
+// The length of the UTF-8 character at the start of `text`, or 0 when it does not start with one.
+std::size_t Utf8CharacterLength(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+bool IsControlCharacter(std::string_view character) {
+  const unsigned char lead = static_cast<unsigned char>(character[0]);
+  if (character.size() == 1) return lead < 0x20 || lead == 0x7F;
+  // U+0080 to U+009F: the C1 controls, which some terminals obey.
+  return character.size() == 2 && lead == 0xC2 && static_cast<unsigned char>(character[1]) < 0xA0;
+}
+
+void AppendEscaped(std::string& out, std::string_view bytes) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char c : bytes) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    out += "\\x";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0xF];
+  }
+}
+
+}  // namespace
+
+std::string PrintableName(std::string_view name) {
+  std::string out;
+  while (!name.empty()) {
+    const std::size_t length = Utf8CharacterLength(name);
+    const std::string_view character = name.substr(0, std::max<std::size_t>(length, 1));
+    if (character == "\\") {
+      out += "\\\\";
+    } else if (length == 0 || IsControlCharacter(character)) {
+      AppendEscaped(out, character);
+    } else {
+      out += character;
+    }
+    name.remove_prefix(character.size());
+  }
+  return out;
 }
 
 std::optional<std::string> UnsafeRelativePathReason(std::string_view name, bool allowBackslash) {

@@ -25,6 +25,7 @@ enum class PackageError {
   kLengthMismatch,           // 12 + S + N is not the file's length
   kBadSignature,             // the signature does not verify over the payload
   kNotGzip,                  // the payload does not start a gzip member
+  kUnexpectedGzipHeader,     // a gzip header other than 1F 8B 08 00 00 00 00 00 00 00
   kCorruptCompressedData,    // the gzip member is damaged or cut short
   kDataAfterGzipMember,      // bytes (another member, or garbage) follow the first member
   kContentTooLarge,          // the decompressed content exceeds the reader's limit
@@ -38,39 +39,81 @@ enum class PackageError {
 std::string_view PackageErrorName(PackageError error);
 
 struct PackageReadLimits {
-  std::uint64_t maxContentBytes = std::uint64_t{1} << 32;
+  // Below 4 GiB: the largest length the gzip trailer can state, so the trailer always states the
+  // content's whole length and the reader can hold it to that.
+  std::uint64_t maxContentBytes = (std::uint64_t{1} << 32) - 1;
 };
 
-struct PackageReadResult {
+struct PackageReadStatus {
   PackageError error = PackageError::kNone;
   std::string detail;  // human-readable account of the error; empty when there is none
   SignedPackage header;
-  std::vector<FileRecord> records;  // filled only when error is kNone
 
   bool ok() const { return error == PackageError::kNone; }
+};
+
+// A package's records, each with its own copy of its data.
+struct PackageReadResult : PackageReadStatus {
+  std::vector<FileRecord> records;  // filled only when error is kNone
+};
+
+// A record as it lies in a package's content, without a copy of its data.
+struct RecordView {
+  std::string_view name;
+  std::span<const std::uint8_t> data;
+};
+
+// A package read in place: its decompressed content, and its records pointing into it, so the
+// data is held once. Move-only: moving keeps the content's buffer, and with it the records.
+struct PackageView : PackageReadStatus {
+  PackageView() = default;
+  PackageView(PackageView&&) = default;
+  PackageView& operator=(PackageView&&) = default;
+  PackageView(const PackageView&) = delete;
+  PackageView& operator=(const PackageView&) = delete;
+
+  Bytes content;
+  std::vector<RecordView> records;  // filled only when error is kNone
 };
 
 // Checks the header, the signature with `publicKey`, the gzip member and the records.
 PackageReadResult ReadSignedPackage(std::span<const std::uint8_t> file,
                                     const CryptoPP::RSAFunction& publicKey,
                                     const PackageReadLimits& limits = {});
+PackageView ViewSignedPackage(std::span<const std::uint8_t> file,
+                              const CryptoPP::RSAFunction& publicKey,
+                              const PackageReadLimits& limits = {});
 
 // The same checks without the signature: for looking inside packages signed with another key.
-PackageReadResult ReadPackageUnverified(std::span<const std::uint8_t> file,
-                                        const PackageReadLimits& limits = {});
+PackageView ViewPackageUnverified(std::span<const std::uint8_t> file,
+                                  const PackageReadLimits& limits = {});
 
 // Splits uncompressed content into records, checking the record rules only.
-PackageReadResult ParsePackageContent(std::span<const std::uint8_t> content);
+PackageView ParsePackageContent(Bytes content);
 
-// Decompresses exactly one gzip member that must fill `payload`.
-PackageReadResult DecompressPayload(std::span<const std::uint8_t> payload,
+// Decompresses exactly one gzip member that must fill `payload`. `content` is allocated once, to
+// the length the gzip trailer states (no more than the deflate data can produce), and never
+// grows past it.
+PackageReadStatus DecompressPayload(std::span<const std::uint8_t> payload,
                                     const PackageReadLimits& limits, Bytes& content);
 
 // Loads an RSA public key from PEM text ("-----BEGIN PUBLIC KEY-----", SubjectPublicKeyInfo).
 bool LoadPublicKeyPem(std::string_view pem, CryptoPP::RSAFunction& key, std::string* error);
 
-// Names of records that are packages themselves: what a bundle carries.
-bool IsNestedPackageName(std::string_view name);
+// The two records of a bundle that are packages themselves, as indices into its records:
+// `<stem>.OrvaneSim` and `<stem>.OrvaneSimCfg`, the stem found from the pair. Nullopt unless
+// exactly one stem has both; every other record (a post file named like a package, too) is data.
+// Nothing nests deeper: the records of these two packages are all data.
+struct NestedPackages {
+  std::size_t machine = 0;
+  std::size_t configuration = 0;
+};
+std::optional<NestedPackages> FindNestedPackages(std::span<const RecordView> records);
+
+// A record name as it may be shown on a terminal or in a message: control characters and bytes
+// that are not UTF-8 become \xHH (each byte of the character), and a backslash becomes \\, so
+// that the text shows every byte of the name unambiguously.
+std::string PrintableName(std::string_view name);
 
 // Why a record name must not be used as a relative path inside a folder (empty, absolute, with a
 // ".." component, with a NUL, or, unless `allowBackslash`, with a backslash); nullopt when it is

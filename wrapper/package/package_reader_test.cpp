@@ -3,6 +3,8 @@
 #include <cryptopp/gzip.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "wrapper/package/package_test_util.h"
 
 namespace rigwright {
@@ -14,11 +16,17 @@ PackageError ErrorOf(const Bytes& package, const PackageReadLimits& limits = {})
   return ReadSignedPackage(package, BuiltInPublicKey(), limits).error;
 }
 
-Bytes Gzip(const Bytes& content) {
+constexpr std::size_t kGzipOsOffset = 9;
+
+// A gzip member of `content` with the format's system byte 0 (the compressor writes its own
+// system's code); `prepare` may set optional header fields first.
+Bytes Gzip(const Bytes& content, const std::function<void(CryptoPP::Gzip&)>& prepare = {}) {
   Bytes out;
   CryptoPP::Gzip gzip(new CryptoPP::VectorSink(out));
+  if (prepare) prepare(gzip);
   gzip.Put(content.data(), content.size());
   gzip.MessageEnd();
+  out[kGzipOsOffset] = 0;
   return out;
 }
 
@@ -99,6 +107,58 @@ TEST(PackageContentTest, PayloadMustBeExactlyOneWholeGzipMember) {
   EXPECT_EQ(ErrorOf(Sign(badCrc)), PackageError::kCorruptCompressedData);
 }
 
+TEST(PackageContentTest, GzipHeaderMustBeTheFixedOne) {
+  const Bytes content = Record("a", "x");
+  EXPECT_EQ(ErrorOf(Sign(Gzip(content))), PackageError::kNone);
+  const Bytes stamped = Gzip(content, [](CryptoPP::Gzip& gzip) { gzip.SetFiletime(1700000000); });
+  const Bytes named = Gzip(content, [](CryptoPP::Gzip& gzip) { gzip.SetFilename("content.bin"); });
+  Bytes otherSystem = Gzip(content);
+  otherSystem[kGzipOsOffset] = 3;
+  Bytes extraFlags = Gzip(content);
+  extraFlags[8] = 2;
+  for (const Bytes& member : {stamped, named, otherSystem, extraFlags}) {
+    EXPECT_EQ(ErrorOf(Sign(member)), PackageError::kUnexpectedGzipHeader);
+  }
+  const PackageReadResult result = ReadSignedPackage(Sign(extraFlags), BuiltInPublicKey());
+  EXPECT_NE(result.detail.find("byte 8 (extra flags)"), std::string::npos) << result.detail;
+}
+
+TEST(PackageContentTest, ContentIsAllocatedOnceToTheStatedLength) {
+  const Bytes package = MakePackage({{"zeros.bin", Bytes(3 << 20, 0)}});
+  const auto payload = PayloadOf(package);
+  Bytes content;
+  ASSERT_TRUE(DecompressPayload(payload, {}, content).ok());
+  EXPECT_EQ(content.size(), (3u << 20) + 9 + 9);
+  EXPECT_EQ(content.capacity(), content.size());
+
+  Bytes understated(payload.begin(), payload.end());
+  WriteUint32(&understated[understated.size() - 4], 1000);
+  Bytes cut;
+  EXPECT_EQ(DecompressPayload(understated, {}, cut).error, PackageError::kCorruptCompressedData);
+  EXPECT_LE(cut.capacity(), 1000u);
+
+  // A small member claiming a huge content: no more is set aside than deflate can produce.
+  Bytes overstated = Gzip(Record("a", "x"));
+  WriteUint32(&overstated[overstated.size() - 4], 0xFFFFFF00);
+  Bytes small;
+  EXPECT_EQ(DecompressPayload(overstated, {}, small).error, PackageError::kCorruptCompressedData);
+  EXPECT_LE(small.capacity(), overstated.size() * 1032);
+}
+
+TEST(PackageContentTest, ViewsPointIntoTheOneContent) {
+  const Bytes package = MakePackage({{"a.stl", ToBytes("solid a")}, {"b.stl", ToBytes("")}});
+  PackageView moved = ViewSignedPackage(package, BuiltInPublicKey());
+  const PackageView view = std::move(moved);
+  ASSERT_TRUE(view.ok()) << view.detail;
+  ASSERT_EQ(view.records.size(), 2u);
+  EXPECT_EQ(view.records[0].name, "a.stl");
+  EXPECT_EQ(ToText(view.records[0].data), "solid a");
+  EXPECT_TRUE(view.records[1].data.empty());
+  const auto* begin = view.content.data();
+  EXPECT_TRUE(view.records[0].data.data() >= begin &&
+              view.records[0].data.data() + 7 <= begin + view.content.size());
+}
+
 TEST(PackageContentTest, RecordsMustExactlyFillTheContent) {
   EXPECT_EQ(ErrorOfContent(Concat({Record("a", "x"), {1, 0, 0}})), PackageError::kTruncatedRecord);
   Bytes tooLong = Record("a", "xyz");
@@ -134,6 +194,56 @@ TEST(PackageContentTest, EveryErrorHasItsOwnName) {
     names.insert(PackageErrorName(static_cast<PackageError>(e)));
   }
   EXPECT_EQ(names.size(), static_cast<std::size_t>(PackageError::kNamesNotAscending) + 1);
+}
+
+std::vector<RecordView> Views(const std::vector<std::string>& names) {
+  std::vector<RecordView> views;
+  for (const std::string& name : names) views.push_back({name, {}});
+  return views;
+}
+
+TEST(NestedPackagesTest, OnlyTheMachineStemsPairIsNested) {
+  const std::vector<std::string> plain = {"B2.pst", "Mill.OrvaneSim", "Mill.OrvaneSimCfg"};
+  const auto found = FindNestedPackages(Views(plain));
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->machine, 1u);
+  EXPECT_EQ(found->configuration, 2u);
+  // Post files named like packages are data, wherever they sort.
+  for (const char* post : {"foo.OrvaneSimCfg", "foo.OrvaneSim", "foo.OrvaneSimBundle",
+                           "zz.OrvaneSim", "Mill.OrvaneSimBundle", "Mill.OrvaneSimCfgX"}) {
+    std::vector<std::string> names = {"Mill.OrvaneSim", "Mill.OrvaneSimCfg", post};
+    std::sort(names.begin(), names.end());
+    const auto withPost = FindNestedPackages(Views(names));
+    ASSERT_TRUE(withPost) << post;
+    EXPECT_EQ(names[withPost->machine], "Mill.OrvaneSim") << post;
+    EXPECT_EQ(names[withPost->configuration], "Mill.OrvaneSimCfg") << post;
+  }
+  const std::vector<std::string> stemWithDots = {"a.OrvaneSim.OrvaneSim",
+                                                 "a.OrvaneSim.OrvaneSimCfg", "a.OrvaneSimCfg"};
+  ASSERT_TRUE(FindNestedPackages(Views(stemWithDots)));
+  EXPECT_EQ(FindNestedPackages(Views(stemWithDots))->machine, 0u);
+}
+
+TEST(NestedPackagesTest, NoPairOrTwoPairsMeansEveryRecordIsData) {
+  EXPECT_FALSE(FindNestedPackages(Views({})));
+  EXPECT_FALSE(FindNestedPackages(Views({"config.json", "x.OrvaneSim"})));
+  EXPECT_FALSE(FindNestedPackages(Views({"x.OrvaneSimCfg"})));
+  EXPECT_FALSE(FindNestedPackages(
+      Views({"A.OrvaneSim", "A.OrvaneSimCfg", "B.OrvaneSim", "B.OrvaneSimCfg"})));
+}
+
+TEST(PrintableNameTest, ControlCharactersAndStrayBytesAreEscaped) {
+  EXPECT_EQ(PrintableName("models/\xC3\xA4 \xE2\x82\xAC.stl"), "models/\xC3\xA4 \xE2\x82\xAC.stl");
+  EXPECT_EQ(PrintableName("a\nb\tc\x1B[2J\x7F"), "a\\x0Ab\\x09c\\x1B[2J\\x7F");
+  EXPECT_EQ(PrintableName(std::string_view("a\0b", 3)), "a\\x00b");
+  EXPECT_EQ(PrintableName("a\\b"), "a\\\\b");
+  EXPECT_EQ(PrintableName("\xC2\x9B"
+                          "1m"),
+            "\\xC2\\x9B"
+            "1m")
+      << "C1 control";
+  EXPECT_EQ(PrintableName("\xFF\xC3"), "\\xFF\\xC3") << "not UTF-8";
+  EXPECT_EQ(PrintableName("\xED\xA0\x80"), "\\xED\\xA0\\x80") << "a surrogate is not UTF-8";
 }
 
 TEST(RelativePathTest, UnsafeNamesAreRecognised) {

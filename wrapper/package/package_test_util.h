@@ -48,7 +48,7 @@ inline std::span<const std::uint8_t> PayloadOf(const Bytes& package) {
 
 inline Bytes ContentOf(const Bytes& package) {
   Bytes content;
-  const PackageReadResult result = DecompressPayload(PayloadOf(package), {}, content);
+  const PackageReadStatus result = DecompressPayload(PayloadOf(package), {}, content);
   EXPECT_TRUE(result.ok()) << result.detail;
   return content;
 }
