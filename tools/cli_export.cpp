@@ -1,5 +1,8 @@
 // `rigwright bundle` and `rigwright install`: the export writers from the command line.
+#include <signal.h>
+
 #include <algorithm>
+#include <csignal>
 #include <iostream>
 #include <iterator>
 
@@ -34,16 +37,46 @@ std::string OrientationHelp() {
   return "--orientation is " + OrientationChoices() + " (the default).\n";
 }
 
-// Shows what the writer left out, then its failure if any.
-int Finish(bool ok, const std::string& machine, const ExportReport& report) {
-  for (const std::string& warning : report.warnings) Warning(machine + ": " + warning);
-  for (const std::string& missing : report.missingModels) {
-    Warning(machine + ": model \"" + missing +
-            "\" is in neither the machine data folder nor the machine's folder; left out");
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void OnInterrupt(int) { interrupted = 1; }
+
+// While an export runs, Ctrl-C asks it to stop at its next file or slice, so that it can leave
+// everything as it was instead of dying half-way.
+class InterruptCancelsExport {
+ public:
+  InterruptCancelsExport() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &previous_);
   }
+  ~InterruptCancelsExport() { ::sigaction(SIGINT, &previous_, nullptr); }
+  InterruptCancelsExport(const InterruptCancelsExport&) = delete;
+  InterruptCancelsExport& operator=(const InterruptCancelsExport&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+ExportReport NewReport(const Arguments& parsed) {
+  ExportReport report;
+  report.strict = parsed.Has("--strict");
+  report.cancelRequested = [] { return interrupted != 0; };
+  return report;
+}
+
+// Shows what the writer left out, the same lines the export dialog shows, then its failure if any.
+int Finish(bool ok, const std::string& machine, const ExportReport& report) {
+  for (const LeftOutFile& file : report.leftOut) Warning(machine + ": " + LeftOutLine(file));
+  if (report.cancelled) return Error(machine, report.error);
   if (!ok) return Error("", report.error.empty() ? machine + ": the export failed" : report.error);
   return kSuccess;
 }
+
+constexpr const char* kStrictHelp =
+    "--strict makes a model or post file that would be left out a failure, before anything is\n"
+    "written. Ctrl-C stops the export and leaves every earlier file as it was.\n";
 
 // The checks the export dialog makes before it starts a writer.
 bool CheckInputs(const std::string& machine, const std::string& post) {
@@ -61,7 +94,7 @@ bool CheckInputs(const std::string& machine, const std::string& post) {
 bool Parse(const std::string& command, const std::vector<std::string>& args, Arguments& parsed,
            int& status) {
   std::string error;
-  if (!ParseArguments(args, {"--post", "--orientation"}, {}, parsed, error)) {
+  if (!ParseArguments(args, {"--post", "--orientation"}, {"--strict"}, parsed, error)) {
     status = UsageError(command, error);
     return false;
   }
@@ -89,7 +122,7 @@ int RunBundle(const std::vector<std::string>& args) {
   if (!Parse("bundle", args, parsed, status)) return status;
   if (parsed.Has("--help")) {
     std::cout << "usage: rigwright bundle <machine.mcfg> <output> [--post <file>] "
-                 "[--orientation <text>]\n\n"
+                 "[--orientation <text>] [--strict]\n\n"
                  "Writes the machine, with an optional external post file, as one signed bundle\n"
                  "that Kelmora's machine installer takes on any computer, creating missing\n"
                  "folders. The bundle is <output> when that ends in \".OrvaneSimBundle\" (in\n"
@@ -98,14 +131,15 @@ int RunBundle(const std::vector<std::string>& args) {
                  "<output> up to its last '/' (the current folder when it has none). For\n"
                  "Mill.mcfg, both out/anything.zip and out/sub give out/Mill.OrvaneSimBundle;\n"
                  "out/sub/ gives out/sub/Mill.OrvaneSimBundle.\n"
-              << OrientationHelp();
+              << OrientationHelp() << kStrictHelp;
     return kSuccess;
   }
   if (parsed.positional.size() != 2) return UsageError("bundle", "needs <machine.mcfg> <output>");
   const std::string& machine = parsed.positional[0];
   const std::string post = parsed.Option("--post");
   if (!CheckInputs(machine, post)) return kFailure;
-  ExportReport report;
+  ExportReport report = NewReport(parsed);
+  InterruptCancelsExport interrupt;
   const bool ok = ExportMachineBundle(machine, parsed.positional[1],
                                       parsed.Option("--orientation", kDefaultOrientation), post,
                                       &report);
@@ -121,12 +155,12 @@ int RunInstall(const std::vector<std::string>& args) {
   if (!Parse("install", args, parsed, status)) return status;
   if (parsed.Has("--help")) {
     std::cout << "usage: rigwright install <machine.mcfg> [<target-folder>] [--post <file>] "
-                 "[--orientation <text>]\n\n"
+                 "[--orientation <text>] [--strict]\n\n"
                  "Installs the machine for Kelmora on this computer: writes <machine>.OrvaneSim\n"
                  "and <machine>.OrvaneSimCfg, and a copy of the external post file, into\n"
                  "<target-folder>/<machine>/. The default target is Kelmora's machine folder,\n"
               << SimulatorMachineFolderPath() << "\n"
-              << OrientationHelp();
+              << OrientationHelp() << kStrictHelp;
     return kSuccess;
   }
   if (parsed.positional.empty() || parsed.positional.size() > 2) {
@@ -138,7 +172,8 @@ int RunInstall(const std::vector<std::string>& args) {
   if (target.empty()) return Error("install", "no target folder given and no home folder known");
   const std::string post = parsed.Option("--post");
   if (!CheckInputs(machine, post)) return kFailure;
-  ExportReport report;
+  ExportReport report = NewReport(parsed);
+  InterruptCancelsExport interrupt;
   const bool ok = InstallMachine(machine, target,
                                  parsed.Option("--orientation", kDefaultOrientation), post, &report);
   if (ok) {

@@ -4,7 +4,15 @@
 #include <cryptopp/rsa.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "wrapper/export/export_test_util.h"
 #include "wrapper/package/package_writer.h"
@@ -130,12 +138,57 @@ TEST_F(CliTest, FailuresAreOneLineNamingTheFile) {
   EXPECT_NE(notAPackage.err.find("Mill.mcfg: "), std::string::npos) << notAPackage.err;
 }
 
-TEST_F(CliTest, UnsafeModelPathIsWarnedAboutByName) {
-  const std::string machine = WriteMachine(R"({"Evil":{"Path":"../../etc/passwd"}})");
-  const Outcome made = Run({"bundle", machine, dir_.text() + "b.OrvaneSimBundle"});
+TEST_F(CliTest, ModelsLeftOutAreWarnedAboutOneLineEachAndStrictRefusesThem) {
+  const std::string machine =
+      WriteMachine(R"({"Evil":{"Path":"../../etc/passwd"},"Gone":{"Path":"gone.stl"}})");
+  const std::string bundle = dir_.text() + "b.OrvaneSimBundle";
+  const Outcome made = Run({"bundle", machine, bundle});
   ASSERT_EQ(made.status, 0) << made.err;
-  EXPECT_NE(made.err.find("warning: " + machine + ": model path \"../../etc/passwd\" is not packed"),
-            std::string::npos) << made.err;
+  EXPECT_EQ(made.err,
+            "rigwright: warning: " + machine +
+                R"(: model "../../etc/passwd" was refused as unsafe: the name has a ".." component)"
+                "\nrigwright: warning: " +
+                machine + ": model \"gone.stl\" was not found in " + dir_.text() + "Mill/ or " +
+                dir_.text() + "\n");
+
+  const Bytes earlier = ReadBytes(bundle);
+  for (const char* command : {"bundle", "install"}) {
+    const Outcome strict = Run({command, machine, bundle, "--strict"});
+    EXPECT_EQ(strict.status, 1) << command;
+    EXPECT_NE(strict.err.find(machine + R"(: model "../../etc/passwd" was refused as unsafe: )"
+                                        R"(the name has a ".." component (and 1 more); )"
+                                        "nothing was written"),
+              std::string::npos)
+        << strict.err;
+  }
+  EXPECT_EQ(ReadBytes(bundle), earlier);
+  EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"Mill", "Mill.mcfg", "b.OrvaneSimBundle"}));
+}
+
+// Ctrl-C while an export runs stops it cleanly: the earlier bundle stays and nothing is left.
+TEST_F(CliTest, InterruptCancelsTheExportAndKeepsTheEarlierBundle) {
+  dir_.Write("Mill/big.stl", CompressibleNoise(48 << 20));
+  const std::string machine = WriteMachine(R"({"Big":{"Path":"big.stl"}})");
+  const std::string bundle = dir_.Write("out/Mill.OrvaneSimBundle", "an earlier bundle").string();
+  const std::string err = (dir_.path() / "stderr.txt").string();
+
+  const pid_t child = ::fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    std::freopen(err.c_str(), "w", stderr);
+    ::execl(RIGWRIGHT_CLI, RIGWRIGHT_CLI, "bundle", machine.c_str(), bundle.c_str(), nullptr);
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ::kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the tool ends by itself, not by the signal";
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(Text(ReadBytes(err)),
+            "rigwright: " + machine + ": the export was cancelled; nothing was written\n");
+  EXPECT_EQ(Text(ReadBytes(bundle)), "an earlier bundle");
+  EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill.OrvaneSimBundle"}));
 }
 
 TEST_F(CliTest, TamperedOrForeignPackagesFailVerification) {

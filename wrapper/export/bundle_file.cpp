@@ -25,16 +25,18 @@ bool WriteBundle(const std::string& machineFile, const std::string& outputPath,
   FileMap files = {{names.machine, packages.machinePackage},
                    {names.configuration, packages.configurationPackage}};
   std::optional<NamedFile> post;
-  if (!ReadExternalPost(externalPost, {names.machine, names.configuration}, post, report)) {
+  if (!ReadExternalPost(externalPost, {names.machine, names.configuration}, post, report) ||
+      !CheckNothingLeftOut(machineFile, report)) {
     return false;
   }
   if (post) files[post->name] = std::move(post->bytes);
 
   const std::string target = BundleTargetPath(outputPath, names.stem);
   const Bytes payload = PackFiles(files, [&](std::uint64_t done, std::uint64_t total) {
-    ReportProgress(report, ExportProgress::Stage::kPacking, std::string(FileNameOf(target)), done,
-                   total);
+    return ReportProgress(report, ExportProgress::Stage::kPacking, std::string(FileNameOf(target)),
+                          done, total);
   });
+  if (WasCancelled(report)) return false;
   if (payload.empty()) {
     return Fail(report, target + ": the bundle would reach 4 GiB, which the format cannot hold");
   }

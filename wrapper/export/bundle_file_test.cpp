@@ -77,6 +77,35 @@ TEST_F(BundleFileTest, ExistingBundleIsReplacedOnlyBySuccess) {
   EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill5.OrvaneSimBundle"}));
 }
 
+TEST_F(BundleFileTest, CancellingAtAnyPointKeepsTheEarlierBundle) {
+  const std::string output = Output("Mill5.OrvaneSimBundle");
+  ASSERT_TRUE(ExportMachineBundle(machine_, output, "", ""));
+  const Bytes earlier = ReadBytes(output);
+  CancellingReport never(-1);
+  ASSERT_TRUE(ExportMachineBundle(machine_, output, "Lathe", "", &never.report));
+  ASSERT_TRUE(ExportMachineBundle(machine_, output, "", ""));
+  const Bytes kept = ReadBytes(output);
+
+  for (int stopAt = 0; stopAt < never.asked; ++stopAt) {
+    CancellingReport cancelling(stopAt);
+    EXPECT_FALSE(ExportMachineBundle(machine_, output, "Lathe", "", &cancelling.report));
+    EXPECT_TRUE(cancelling.report.cancelled) << stopAt;
+    EXPECT_EQ(ReadBytes(output), kept) << stopAt;
+    EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill5.OrvaneSimBundle"})) << stopAt;
+  }
+  EXPECT_EQ(Names(Records(kept)), Names(Records(earlier)));
+}
+
+TEST_F(BundleFileTest, StrictBundleFailsOnAPostThatIsLeftOut) {
+  const std::string post = (dir_.path() / "none.pst").string();
+  ExportReport report;
+  report.strict = true;
+  EXPECT_FALSE(ExportMachineBundle(machine_, Output("Mill5.OrvaneSimBundle"), "", post, &report));
+  EXPECT_EQ(report.error,
+            machine_ + ": external post \"" + post + "\" was not found" + "; nothing was written");
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "out"));
+}
+
 TEST_F(BundleFileTest, UnwritableTargetIsReportedAndLeavesNothingBehind) {
   std::filesystem::create_directories(dir_.path() / "out" / "Mill5.OrvaneSimBundle" / "taken");
   ExportReport report;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rigwright {
@@ -16,17 +17,47 @@ struct ExportProgress {
   std::uint64_t total = 0;  // of the same unit
 };
 
+// A file that the export left out while it still succeeded.
+struct LeftOutFile {
+  enum class Reason {
+    kNotFound,        // in none of `searched`
+    kUnsafe,          // the path itself is refused (empty, absolute, with ".."); `detail` says why
+    kNotRegularFile,  // a folder, device or pipe is there instead; `detail` names it
+    kOutside,         // reaches outside the machine's folders through a link; `detail` says where
+  };
+  std::string path;  // as the machine document or the post field gives it
+  Reason reason = Reason::kNotFound;
+  std::string detail;
+  std::vector<std::string> searched;  // the folders looked in, for kNotFound
+  bool post = false;                  // the external post file rather than a model
+};
+
+// A model left out for `reason`, as told by `detail`.
+inline LeftOutFile LeftOutModel(std::string path, LeftOutFile::Reason reason, std::string detail) {
+  LeftOutFile file;
+  file.path = std::move(path);
+  file.reason = reason;
+  file.detail = std::move(detail);
+  return file;
+}
+
+// One line for the user about `file`, the same in the export dialog and in `rigwright`, e.g.
+// model "base.stl" was not found in /m/Mill/ or /m/
+std::string LeftOutLine(const LeftOutFile& file);
+
 struct ExportReport {
   // Why the operation failed, naming the file and the problem. Empty after success.
   std::string error;
-  // Model paths that were refused, with the reason: empty, absolute, with a ".." component, not
-  // a regular file, or leading outside the machine's folders through a link.
-  std::vector<std::string> warnings;
-  // Model paths found neither in the machine data folder nor beside the machine file. The export
-  // leaves them out and still succeeds.
-  std::vector<std::string> missingModels;
+  // What was left out of a successful export, in the order met.
+  std::vector<LeftOutFile> leftOut;
+  // Makes anything left out a failure, found before anything is written. Set by the caller.
+  bool strict = false;
   // Called on the exporting thread as files are read, packed and written. Optional.
   std::function<void(const ExportProgress&)> progress;
+  // Asked on the exporting thread between files and slices; true stops the export, which then
+  // fails without having changed anything and sets `cancelled`. Optional.
+  std::function<bool()> cancelRequested;
+  bool cancelled = false;
 };
 
 }  // namespace rigwright

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <map>
 
 #include "common/testing/test_folder.h"
+#include "wrapper/export/export_report.h"
 #include "wrapper/package/package_reader.h"
 #include "wrapper/package/signing_key.h"
 
@@ -53,6 +55,34 @@ inline Json::Value ParseJson(const Bytes& bytes) {
   EXPECT_TRUE(reader.parse(Text(bytes), root));
   return root;
 }
+
+// `size` bytes of text that compresses, but not to nothing: models that take a while to pack.
+inline std::string CompressibleNoise(std::size_t size, std::uint32_t seed = 1) {
+  std::string text(size, ' ');
+  for (char& c : text) {
+    seed = seed * 1664525u + 1013904223u;
+    c = static_cast<char>('a' + (seed >> 27) % 16);
+  }
+  return text;
+}
+
+// What the report says was left out, as the user reads it.
+inline std::vector<std::string> LeftOutLines(const ExportReport& report) {
+  std::vector<std::string> lines;
+  for (const LeftOutFile& file : report.leftOut) lines.push_back(LeftOutLine(file));
+  return lines;
+}
+
+// A report whose caller cancels at the `stopAt`-th question (counting from 0), and counts the
+// questions asked.
+struct CancellingReport {
+  explicit CancellingReport(int stopAt) : stopAt(stopAt) {
+    report.cancelRequested = [this] { return asked++ == this->stopAt; };
+  }
+  int stopAt;
+  int asked = 0;
+  ExportReport report;
+};
 
 // A machine "<folder>/Mill.mcfg" with its data folder, written by the test.
 class MachineFolderTest : public ::testing::Test {

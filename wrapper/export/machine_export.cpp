@@ -58,20 +58,28 @@ bool LiesWithin(const std::filesystem::path& path, const std::filesystem::path& 
          folder.end();
 }
 
-// Why the existing file `candidate` is not packed, or nothing when it may be read: only regular
-// files are read, and only from inside the model folders however the path reaches them.
-std::optional<std::string> RefusedModel(const std::string& candidate,
+// Why the existing file `candidate` for the model `path` is not packed, or nothing when it may be
+// read: only regular files are read, and only from inside the model folders however the path
+// reaches them.
+std::optional<LeftOutFile> RefusedModel(const std::string& path, const std::string& candidate,
                                         const std::vector<std::filesystem::path>& modelFolders) {
   const std::filesystem::path file = PathFromUtf8(candidate);
   std::error_code error;
-  if (!std::filesystem::is_regular_file(file, error)) return candidate + " is not a regular file";
+  const std::filesystem::file_status status = std::filesystem::status(file, error);
+  if (!std::filesystem::is_regular_file(status)) {
+    return LeftOutModel(path, LeftOutFile::Reason::kNotRegularFile,
+                        NotRegularFileText(candidate, status));
+  }
   const std::filesystem::path resolved = std::filesystem::canonical(file, error);
-  if (error) return candidate + ": " + error.message();
+  if (error) {
+    return LeftOutModel(path, LeftOutFile::Reason::kUnsafe, candidate + ": " + error.message());
+  }
   for (const std::filesystem::path& folder : modelFolders) {
     if (LiesWithin(resolved, folder)) return std::nullopt;
   }
-  return "it leads to " + Utf8FromPath(resolved) +
-         ", outside the machine data folder and the machine file's folder";
+  return LeftOutModel(path, LeftOutFile::Reason::kOutside,
+                      "it leads to " + Utf8FromPath(resolved) +
+                          ", outside the machine data folder and the machine file's folder");
 }
 
 // The merged, settled document as the text of the packages' "config.json".
@@ -95,8 +103,8 @@ bool PrepareDocument(const std::string& machineFile, const MachineFileParts& par
   return true;
 }
 
-void LeaveOut(ExportReport* report, const std::string& path, const std::string& reason) {
-  if (report) report->warnings.push_back("model path \"" + path + "\" is not packed: " + reason);
+void LeaveOut(ExportReport* report, LeftOutFile file) {
+  if (report) report->leftOut.push_back(std::move(file));
 }
 
 // Reads the model named by `path` into `files`, from the machine data folder or else from the
@@ -108,15 +116,15 @@ bool GatherModel(const std::string& path, const MachineFileParts& parts,
                  ExportReport* report) {
   if (files.count(path)) return true;
   if (auto reason = UnsafeRelativePathReason(path, /*allowBackslash=*/true)) {
-    LeaveOut(report, path, *reason);
+    LeaveOut(report, LeftOutModel(path, LeftOutFile::Reason::kUnsafe, *reason));
     return true;
   }
-  std::optional<std::string> refused;
+  std::optional<LeftOutFile> refused;
   for (const std::string& candidate : {parts.dataFolder + path, parts.directory + path}) {
     const std::filesystem::path file = PathFromUtf8(candidate);
     std::error_code error;
     if (!std::filesystem::exists(file, error)) continue;
-    if (auto reason = RefusedModel(candidate, modelFolders)) {
+    if (auto reason = RefusedModel(path, candidate, modelFolders)) {
       refused = std::move(reason);
       continue;
     }
@@ -129,19 +137,20 @@ bool GatherModel(const std::string& path, const MachineFileParts& parts,
     files[path] = std::move(bytes);
     return true;
   }
-  if (refused) {
-    LeaveOut(report, path, *refused);
-  } else if (report) {
-    report->missingModels.push_back(path);
+  if (!refused) {
+    refused = LeftOutModel(path, LeftOutFile::Reason::kNotFound, {});
+    refused->searched = {parts.dataFolder, parts.directory.empty() ? "./" : parts.directory};
   }
+  LeaveOut(report, std::move(*refused));
   return true;
 }
 
 bool PackAndSign(const FileMap& files, const std::string& name, PackageSigner& signer,
                  Bytes& package, ExportReport* report) {
   const Bytes payload = PackFiles(files, [&](std::uint64_t done, std::uint64_t total) {
-    ReportProgress(report, Stage::kPacking, name, done, total);
+    return ReportProgress(report, Stage::kPacking, name, done, total);
   });
+  if (WasCancelled(report)) return false;
   if (payload.empty()) {
     return Fail(report, name + ": the package would reach 4 GiB, which the format cannot hold");
   }
@@ -163,9 +172,10 @@ bool BuildPackages(const std::string& machineFile, const std::string& orientatio
   const std::vector<std::filesystem::path> modelFolders = ModelFolders(parts);
   FileMap files;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    ReportProgress(report, Stage::kReading, paths[i], i, paths.size());
+    if (!ReportProgress(report, Stage::kReading, paths[i], i, paths.size())) return false;
     if (!GatherModel(paths[i], parts, modelFolders, files, report)) return false;
   }
+  if (!CheckNothingLeftOut(machineFile, report)) return false;
   files["config.json"] = Bytes(text.begin(), text.end());
   const FileMap cfgFiles = {{"config.json", files["config.json"]}};
 
@@ -187,7 +197,8 @@ bool Install(const std::string& machineFile, const std::string& targetFolder,
   const std::string folder = WithTrailingSeparator(targetFolder) + names.stem + "/";
 
   std::optional<NamedFile> post;
-  if (!ReadExternalPost(externalPost, {names.machine, names.configuration}, post, report)) {
+  if (!ReadExternalPost(externalPost, {names.machine, names.configuration}, post, report) ||
+      !CheckNothingLeftOut(machineFile, report)) {
     return false;
   }
   std::string reason;

@@ -44,7 +44,7 @@ TEST_F(MachineExportTest, PackagesHoldTheMergedDocumentAndTheModels) {
   const auto cfgRecords = Records(packages.configurationPackage);
   EXPECT_EQ(Names(cfgRecords), (std::vector<std::string>{"config.json"}));
   EXPECT_EQ(cfgRecords.at("config.json"), records.at("config.json"));
-  EXPECT_TRUE(report.missingModels.empty());
+  EXPECT_TRUE(report.leftOut.empty());
 }
 
 TEST_F(MachineExportTest, MachineWithoutModelsHoldsOnlyItsDocument) {
@@ -67,7 +67,9 @@ TEST_F(MachineExportTest, MissingAndEmptyModelsAreHandledAsDesigned) {
   const auto records = Records(packages.machinePackage);
   EXPECT_EQ(Names(records), (std::vector<std::string>{"config.json", "empty.stl"}));
   EXPECT_TRUE(records.at("empty.stl").empty());
-  EXPECT_EQ(report.missingModels, (std::vector<std::string>{"nowhere.stl"}));
+  EXPECT_EQ(LeftOutLines(report),
+            (std::vector<std::string>{"model \"nowhere.stl\" was not found in " + dir_.text() +
+                                      "Mill/ or " + dir_.text()}));
 }
 
 TEST_F(MachineExportTest, PathsThatLeaveTheMachineFoldersAreNotPacked) {
@@ -84,8 +86,12 @@ TEST_F(MachineExportTest, PathsThatLeaveTheMachineFoldersAreNotPacked) {
   ASSERT_TRUE(packages.ok) << report.error;
   EXPECT_EQ(Names(Records(packages.machinePackage)),
             (std::vector<std::string>{"config.json", "ok.stl"}));
-  ASSERT_EQ(report.warnings.size(), 3u);
-  EXPECT_NE(report.warnings[0].find("\"../secret.txt\""), std::string::npos) << report.warnings[0];
+  EXPECT_EQ(LeftOutLines(report),
+            (std::vector<std::string>{
+                R"(model "../secret.txt" was refused as unsafe: the name has a ".." component)",
+                R"(model "" was refused as unsafe: the name is empty)",
+                "model \"" + dir_.path().string() +
+                    "/secret.txt\" was refused as unsafe: the name is an absolute path"}));
 }
 
 TEST_F(MachineExportTest, MachineDataFolderWithoutConfigurationFails) {
@@ -156,10 +162,9 @@ TEST_F(MachineExportTest, OnlyRegularFilesAreReadAndAFifoNeverBlocks) {
   const MachinePackages packages = build.get();
   ASSERT_TRUE(packages.ok) << report.error;
   EXPECT_EQ(Names(Records(packages.machinePackage)), (std::vector<std::string>{"config.json"}));
-  ASSERT_EQ(report.warnings.size(), 1u);
-  EXPECT_EQ(report.warnings[0],
-            "model path \"pipe.stl\" is not packed: " + fifo.string() + " is not a regular file");
-  EXPECT_TRUE(report.missingModels.empty());
+  EXPECT_EQ(LeftOutLines(report),
+            (std::vector<std::string>{"model \"pipe.stl\" is not a regular file: " + fifo.string() +
+                                      " is a pipe"}));
 }
 
 TEST_F(MachineExportTest, ModelsReachedThroughLinksArePackedOnlyWhenTheyStayInside) {
@@ -185,11 +190,11 @@ TEST_F(MachineExportTest, ModelsReachedThroughLinksArePackedOnlyWhenTheyStayInsi
   EXPECT_EQ(Text(records.at("shared/spindle.stl")), "spindle");
   const std::string resolved =
       std::filesystem::canonical(outside.path()).string() + "/etc/hostname";
-  EXPECT_EQ(report.warnings,
+  EXPECT_EQ(LeftOutLines(report),
             (std::vector<std::string>{
-                "model path \"etclink/hostname\" is not packed: it leads to " + resolved +
+                "model \"etclink/hostname\" was refused: it leads to " + resolved +
                     ", outside the machine data folder and the machine file's folder",
-                "model path \"host.stl\" is not packed: it leads to " + resolved +
+                "model \"host.stl\" was refused: it leads to " + resolved +
                     ", outside the machine data folder and the machine file's folder"}));
 }
 
@@ -256,6 +261,54 @@ TEST_F(InstallMachineTest, PostThatCannotBeOpenedIsLeftOut) {
   const std::string machine = WriteMachine("{}");
   ASSERT_TRUE(InstallMachine(machine, Target(), "", (dir_.path() / "none.pst").string()));
   EXPECT_EQ(dir_.Names("MachineCfg/Mill").size(), 2u);
+}
+
+TEST_F(InstallMachineTest, PostThatIsAFolderIsReportedAsLeftOut) {
+  const std::string post = (dir_.path() / "posts").string();
+  std::filesystem::create_directories(post);
+  ExportReport report;
+  ASSERT_TRUE(InstallMachine(WriteMachine("{}"), Target(), "", post, &report)) << report.error;
+  EXPECT_EQ(LeftOutLines(report),
+            (std::vector<std::string>{"external post \"" + post +
+                                      "\" is not a regular file: " + post + " is a folder"}));
+}
+
+TEST_F(InstallMachineTest, StrictInstallFailsOnAnythingLeftOutAndWritesNothing) {
+  const std::string machine = WriteMachine(R"({"A":{"Path":"nowhere.stl"}})");
+  ExportReport report;
+  report.strict = true;
+  EXPECT_FALSE(InstallMachine(machine, Target(), "", "", &report));
+  EXPECT_EQ(report.error, machine + ": model \"nowhere.stl\" was not found in " + dir_.text() +
+                              "Mill/ or " + dir_.text() + "; nothing was written");
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "MachineCfg"));
+}
+
+// Cancelling at every point the export asks: it fails as cancelled, and the earlier install is
+// untouched, with nothing temporary left beside it.
+TEST_F(InstallMachineTest, CancellingAtAnyPointChangesNothing) {
+  dir_.Write("Mill/base.stl", std::string(3 << 20, 'b'));  // several packing slices
+  const std::string post = dir_.Write("posts/Fanuc.pst", "post v2").string();
+  const std::string machine = WriteMachine(R"({"B":{"Path":"base.stl"}})");
+  ASSERT_TRUE(InstallMachine(machine, Target(), "Lathe", ""));
+  const std::vector<std::string> before = dir_.Names("MachineCfg/Mill");
+  const Bytes machineBefore = ReadBytes(Installed("Mill.OrvaneSim"));
+
+  CancellingReport never(-1);
+  ASSERT_TRUE(InstallMachine(machine, Target(), "", post, &never.report));
+  const Bytes machineAfter = ReadBytes(Installed("Mill.OrvaneSim"));
+  ASSERT_TRUE(InstallMachine(machine, Target(), "Lathe", ""));
+  ASSERT_GT(never.asked, 6) << "reading, packing slices and writing each ask";
+  std::filesystem::remove(Installed("Fanuc.pst"));
+
+  for (int stopAt = 0; stopAt < never.asked; ++stopAt) {
+    CancellingReport cancelling(stopAt);
+    EXPECT_FALSE(InstallMachine(machine, Target(), "", post, &cancelling.report)) << stopAt;
+    EXPECT_TRUE(cancelling.report.cancelled) << stopAt;
+    EXPECT_EQ(cancelling.report.error, "the export was cancelled; nothing was written");
+    EXPECT_EQ(dir_.Names("MachineCfg/Mill"), before) << stopAt;
+    EXPECT_EQ(ReadBytes(Installed("Mill.OrvaneSim")), machineBefore) << stopAt;
+  }
+  EXPECT_NE(machineAfter, machineBefore) << "the uncancelled install did change the machine";
 }
 
 TEST_F(InstallMachineTest, TargetFolderWithoutTrailingSeparatorStillGetsTheMachineFolder) {

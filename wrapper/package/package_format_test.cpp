@@ -109,10 +109,17 @@ TEST(PackageFormatTest, ProgressEndsAtTheWholeContent) {
               lastDone = done;
               lastTotal = total;
               ++calls;
+              return true;
             });
   EXPECT_GE(calls, 3);
   EXPECT_EQ(lastDone, lastTotal);
   EXPECT_EQ(lastTotal, (9u + 5u + (3u << 20)) + (9u + 11u + 2u));
+
+  int callsUntilStopped = 0;
+  EXPECT_TRUE(PackFiles({{"a.stl", Bytes(3 << 20, 1)}}, [&](std::uint64_t, std::uint64_t) {
+                return ++callsUntilStopped < 2;
+              }).empty());
+  EXPECT_EQ(callsUntilStopped, 2) << "compression stops at the slice where it was told to";
 }
 
 TEST(SigningKeyTest, BuiltInKeyIsAValidRsaKeyMatchingTheShippedPublicKey) {

@@ -56,7 +56,7 @@ Bytes PackFiles(const FileMap& files, const PackProgress& progress, std::uint64_
       gzip.Put(data.data() + at, slice);
       done += slice;
       if (tooLarge()) return {};
-      if (progress) progress(done, total);
+      if (progress && !progress(done, total)) return {};
     }
   }
   gzip.MessageEnd();

@@ -16,16 +16,17 @@ class RandomNumberGenerator;
 
 namespace rigwright {
 
-// Called while a payload is compressed: how many content bytes are done out of how many.
-using PackProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+// Called while a payload is compressed: how many content bytes are done out of how many. Returning
+// false stops the compression (PackFiles then returns an empty vector).
+using PackProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
 // A payload must stay below 4 GiB because its length is stored in 32 bits.
 inline constexpr std::uint64_t kMaxPayloadBytes = std::uint64_t{1} << 32;
 
 // The gzip member (deflate level 6, 32 KiB window, header 1F 8B 08 00 00 00 00 00 00 00) of the
 // records of `files` in map order. Returns an empty vector when the payload would reach
-// `payloadLimit` bytes, or a record would not fit its 32-bit length field: no valid payload is
-// ever empty, so callers treat empty as failure.
+// `payloadLimit` bytes, a record would not fit its 32-bit length field, or `progress` asked to
+// stop: no valid payload is ever empty, so callers treat empty as failure.
 Bytes PackFiles(const FileMap& files, const PackProgress& progress = {},
                 std::uint64_t payloadLimit = kMaxPayloadBytes);
 

@@ -21,7 +21,9 @@ struct Place {
   int x, y, width, height;
 };
 
-// Shows how far a writer has come, so that a large machine does not look like a frozen window.
+// Shows how far a writer has come, so that a large machine does not look like a frozen window,
+// and lets the user cancel it. The window's events are handled while it is updated, so a click
+// on Cancel is seen at the next update, at most a tenth of a second later.
 class ExportProgressView {
  public:
   explicit ExportProgressView(wxWindow* parent) : parent_(parent) {}
@@ -33,11 +35,16 @@ class ExportProgressView {
     item_ = progress.item;
     watch_.Start();
     if (!dialog_) {
-      dialog_ = std::make_unique<wxProgressDialog>("Exporting...", "Exporting...", 100, parent_,
-                                                   wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxPD_SMOOTH);
+      dialog_ = std::make_unique<wxProgressDialog>(
+          "Exporting...", "Exporting...", 100, parent_,
+          wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxPD_SMOOTH | wxPD_CAN_ABORT);
     }
-    dialog_->Update(Percent(progress), wxString::FromUTF8(Text(progress)));
+    if (!dialog_->Update(Percent(progress), wxString::FromUTF8(Text(progress)))) {
+      cancelled_ = true;
+    }
   }
+
+  bool cancelled() const { return cancelled_; }
 
  private:
   static int Percent(const ExportProgress& p) {
@@ -60,6 +67,7 @@ class ExportProgressView {
 
   wxWindow* parent_;
   std::unique_ptr<wxProgressDialog> dialog_;
+  bool cancelled_ = false;
   ExportProgress::Stage stage_ = ExportProgress::Stage::kReading;
   std::string item_;
   wxStopWatch watch_;
@@ -144,6 +152,7 @@ void ExportDialog::OnOkClicked(wxCommandEvent&) {
     ExportReport report;
     ExportProgressView progress(this);
     report.progress = [&progress](const ExportProgress& p) { progress.Update(p); };
+    report.cancelRequested = [&progress] { return progress.cancelled(); };
     wxBusyCursor busy;
     outcome = model_.Confirm(saveAsField_->GetFieldText(), postField_->GetFieldText(), writers_,
                              FindSimulatorMachineFolder, report);

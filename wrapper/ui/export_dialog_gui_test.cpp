@@ -8,12 +8,17 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "common/testing/scoped_environment.h"
 #include "common/testing/test_folder.h"
 #include "common/testing/wx_modal_expectations.h"
 #include "common/testing/wx_test_support.h"
+#include "wrapper/export/export_test_util.h"
 #include "wrapper/ui/export_dialog.h"
 #include "wrapper/ui/my_edit_browse_ctrl.h"
 
@@ -132,6 +137,93 @@ TEST_F(ExportDialogGuiTest, InputProblemsKeepTheDialogOpen) {
   EXPECT_EQ(messages_.shown[0].text, "Please select an output file.");
   EXPECT_EQ(messages_.shown[0].icon, MessageIcon::kExclamation);
   EXPECT_TRUE(dialog->IsShown());
+}
+
+// The real writers, with a user who presses the progress window's Cancel once the export has run
+// for a while; the progress window is captured just before.
+class CancellingWriters final : public ExportWriters {
+ public:
+  explicit CancellingWriters(std::filesystem::path screenshot)
+      : screenshot_(std::move(screenshot)) {}
+
+  bool ExportBundle(const std::string& machineFile, const std::string& outputPath,
+                    const std::string& orientation, const std::string& externalPost,
+                    ExportReport* report) override {
+    Intercept(report);
+    return RealExportWriters().ExportBundle(machineFile, outputPath, orientation, externalPost,
+                                            report);
+  }
+  bool Install(const std::string&, const std::string&, const std::string&, const std::string&,
+               ExportReport*) override {
+    ADD_FAILURE() << "only the bundle is exported here";
+    return false;
+  }
+
+  bool pressed = false;
+  bool captured = false;
+
+ private:
+  void Intercept(ExportReport* report) {
+    started_ = std::chrono::steady_clock::now();
+    report->progress = [this, shown = report->progress](const ExportProgress& progress) {
+      shown(progress);
+      if (pressed || std::chrono::steady_clock::now() - started_ < std::chrono::seconds(1)) return;
+      for (wxWindow* window : wxTopLevelWindows) {
+        if (auto* dialog = dynamic_cast<wxProgressDialog*>(window)) PressCancel(dialog);
+      }
+    };
+  }
+
+  void PressCancel(wxProgressDialog* dialog) {
+    // Read back from the display without letting events run: the window is inside its update.
+    const wxRect rect = dialog->GetScreenRect();
+    ScreenPixels pixels;
+    if (CaptureScreenArea(rect.GetX(), rect.GetY(), rect.GetWidth(), rect.GetHeight(), &pixels)) {
+      std::filesystem::create_directories(screenshot_.parent_path());
+      wxImage image(pixels.width, pixels.height, pixels.rgb.data(), /*static_data=*/true);
+      captured = image.SaveFile(screenshot_.string(), wxBITMAP_TYPE_PNG);
+    }
+    wxWindow* cancel = wxWindow::FindWindowById(wxID_CANCEL, dialog);
+    ASSERT_NE(cancel, nullptr) << "the progress window offers Cancel";
+    wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
+    click.SetEventObject(cancel);
+    cancel->GetEventHandler()->ProcessEvent(click);
+    pressed = true;
+  }
+
+  std::filesystem::path screenshot_;
+  std::chrono::steady_clock::time_point started_;
+};
+
+TEST_F(ExportDialogGuiTest, CancellingALongExportKeepsTheEarlierBundle) {
+  // Models that take several seconds to pack.
+  const std::string model = testing::CompressibleNoise(24 << 20);
+  for (const char* name : {"base.stl", "column.stl", "head.stl"})
+    dir_.Write(std::string("Mill/") + name, model);
+  dir_.Write("Mill/config.json", "{}");
+  const std::string machine =
+      dir_.Write("Mill.mcfg", R"({"MachineDefinition":{"A":{"Path":"base.stl"},)"
+                              R"("B":{"Path":"column.stl"},"C":{"Path":"head.stl"}}})")
+          .string();
+  const std::string bundle = dir_.Write("out/Mill.OrvaneSimBundle", "an earlier bundle").string();
+
+  CancellingWriters writers(Screenshot("export-progress.png"));
+  ExportDialog dialog(nullptr, writers, messages_);
+  dialog.SetMachineFile(machine);
+  dialog.InitDialog();
+  dialog.Show();
+  dialog.saveAsField()->SetFieldText(bundle);
+  wxCommandEvent ok(wxEVT_BUTTON, ExportDialog::kOkId);
+  dialog.ProcessWindowEvent(ok);
+
+  EXPECT_TRUE(writers.pressed) << "the export ended before Cancel could be pressed";
+  EXPECT_TRUE(writers.captured);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, "The export was cancelled. Nothing was written.");
+  EXPECT_FALSE(dialog.IsShown()) << "the dialog closes as after a failure";
+  EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill.OrvaneSimBundle"}));
+  std::ifstream kept(bundle);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "an earlier bundle");
 }
 
 TEST_F(ExportDialogGuiTest, TheDialogBelongsToTheDesktopNotToTheEditorsWindow) {

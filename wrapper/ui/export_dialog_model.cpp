@@ -39,8 +39,13 @@ ExportDialogModel::Outcome Staying(std::string_view text) {
 }
 
 ExportDialogModel::Outcome WriterOutcome(bool ok, const ExportReport& report) {
-  if (ok) return Closing({std::string(kSuccessMessage), MessageIcon::kInformation});
-  return Closing({FailureMessageText(report.error), MessageIcon::kNone});
+  if (report.cancelled) return Closing({std::string(kCancelledMessage), MessageIcon::kInformation});
+  if (!ok) return Closing({FailureMessageText(report.error), MessageIcon::kNone});
+  // Something left out is for the user to fix, in the machine's files, before Kelmora shows a
+  // component without its solid.
+  const MessageIcon icon =
+      report.leftOut.empty() ? MessageIcon::kInformation : MessageIcon::kExclamation;
+  return Closing({SuccessMessageText(report.leftOut), icon});
 }
 
 }  // namespace
@@ -111,6 +116,21 @@ ExportDialogModel::Outcome ExportDialogModel::Confirm(
 std::string FailureMessageText(const std::string& reason) {
   std::string text(kFailureMessage);
   if (!reason.empty()) text += "\n\n" + reason;
+  return text;
+}
+
+std::string SuccessMessageText(const std::vector<LeftOutFile>& leftOut) {
+  std::string text(kSuccessMessage);
+  if (leftOut.empty()) return text;
+  text += "\n\n";
+  text += leftOut.size() == 1 ? "1 file was left out:"
+                              : std::to_string(leftOut.size()) + " files were left out:";
+  for (std::size_t i = 0; i < leftOut.size() && i < kLeftOutNamed; ++i) {
+    text += "\n" + LeftOutLine(leftOut[i]);
+  }
+  if (leftOut.size() > kLeftOutNamed) {
+    text += "\nand " + std::to_string(leftOut.size() - kLeftOutNamed) + " more";
+  }
   return text;
 }
 

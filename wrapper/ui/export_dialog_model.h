@@ -21,6 +21,10 @@ inline constexpr std::string_view kFailureMessage = "Something went wrong!";
 inline constexpr std::string_view kPostMissingMessage =
     "A path to an external post was provided, but the file cannot be found.";
 inline constexpr std::string_view kNoOutputMessage = "Please select an output file.";
+inline constexpr std::string_view kCancelledMessage =
+    "The export was cancelled. Nothing was written.";
+// How many left-out files the outcome message names before it only counts the rest.
+inline constexpr std::size_t kLeftOutNamed = 10;
 
 enum class MessageIcon { kNone, kExclamation, kInformation };
 
@@ -100,6 +104,10 @@ class ExportDialogModel {
 
 // The failure message: "Something went wrong!" and, after a blank line, the reason when known.
 std::string FailureMessageText(const std::string& reason);
+
+// The success message: "Success!" and, when the export left files out, after a blank line, one
+// line for each of the first kLeftOutNamed of them and "and N more" for the rest.
+std::string SuccessMessageText(const std::vector<LeftOutFile>& leftOut);
 
 // A filter in the "Description|pattern|...||" form as the file dialog takes it (no trailing bars).
 std::string FileDialogFilter(std::string_view filter);

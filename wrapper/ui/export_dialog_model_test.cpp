@@ -29,11 +29,19 @@ class RecordingWriters final : public ExportWriters {
   std::vector<Call> calls;
   bool result = true;
   std::string failureReason;
+  std::vector<LeftOutFile> leftOut;  // what a successful writer reports as left out
+  bool cancel = false;               // the writer asks whether to go on, and stops if told
 
  private:
   bool Record(Call call, ExportReport* report) {
     calls.push_back(std::move(call));
+    if (cancel && report->cancelRequested && report->cancelRequested()) {
+      report->cancelled = true;
+      report->error = "the export was cancelled; nothing was written";
+      return false;
+    }
     if (!result) report->error = failureReason;
+    if (result) report->leftOut = leftOut;
     return result;
   }
 };
@@ -159,6 +167,78 @@ TEST_F(ExportDialogModelTest, FailuresCloseWithoutIconAndSayWhy) {
   EXPECT_EQ(none.message->text, "Something went wrong!");
   EXPECT_TRUE(none.close);
   EXPECT_TRUE(writers_.calls.empty());
+}
+
+LeftOutFile NotFound(const std::string& path) {
+  LeftOutFile file = LeftOutModel(path, LeftOutFile::Reason::kNotFound, {});
+  file.searched = {"/m/Mill/", "/m/"};
+  return file;
+}
+
+TEST_F(ExportDialogModelTest, ACompleteExportIsASuccessWithTheInformationIcon) {
+  Open("");
+  const auto outcome = Ok("/out/Mill.OrvaneSimBundle");
+  ASSERT_TRUE(outcome.message);
+  EXPECT_EQ(outcome.message->text, "Success!");
+  EXPECT_EQ(outcome.message->icon, MessageIcon::kInformation);
+}
+
+TEST_F(ExportDialogModelTest, FilesLeftOutAreNamedAfterSuccessWithTheExclamationIcon) {
+  Open("/k/MachineCfg/");
+  LeftOutFile post =
+      LeftOutModel("/p/posts", LeftOutFile::Reason::kNotRegularFile, "/p/posts is a folder");
+  post.post = true;
+  writers_.leftOut = {
+      NotFound("base.stl"),
+      NotFound("models\\head.stl"),
+      LeftOutModel("../x.stl", LeftOutFile::Reason::kUnsafe, "the name has a \"..\" component"),
+      LeftOutModel("pipe.stl", LeftOutFile::Reason::kNotRegularFile, "/m/Mill/pipe.stl is a pipe"),
+      LeftOutModel("etc/hostname", LeftOutFile::Reason::kOutside,
+                   "it leads to /etc/hostname, outside the machine data folder and the machine "
+                   "file's folder"),
+      post};
+  const auto outcome = Ok("");
+  ASSERT_TRUE(outcome.message);
+  EXPECT_TRUE(outcome.close);
+  EXPECT_EQ(outcome.message->icon, MessageIcon::kExclamation);
+  EXPECT_EQ(outcome.message->text,
+            "Success!\n\n"
+            "6 files were left out:\n"
+            "model \"base.stl\" was not found in /m/Mill/ or /m/\n"
+            "model \"models\\head.stl\" was not found in /m/Mill/ or /m/\n"
+            "model \"../x.stl\" was refused as unsafe: the name has a \"..\" component\n"
+            "model \"pipe.stl\" is not a regular file: /m/Mill/pipe.stl is a pipe\n"
+            "model \"etc/hostname\" was refused: it leads to /etc/hostname, outside the machine "
+            "data folder and the machine file's folder\n"
+            "external post \"/p/posts\" is not a regular file: /p/posts is a folder");
+
+  writers_.leftOut = {NotFound("base.stl")};
+  EXPECT_EQ(Ok("").message->text,
+            "Success!\n\n1 file was left out:\nmodel \"base.stl\" was not found in /m/Mill/ or "
+            "/m/");
+}
+
+TEST_F(ExportDialogModelTest, MoreThanTenLeftOutAreNamedUpToTenAndCounted) {
+  Open("/k/MachineCfg/");
+  for (int i = 0; i < 13; ++i) writers_.leftOut.push_back(NotFound(std::to_string(i) + ".stl"));
+  const std::string text = Ok("").message->text;
+  EXPECT_TRUE(text.starts_with("Success!\n\n13 files were left out:\n")) << text;
+  EXPECT_NE(text.find("model \"9.stl\""), std::string::npos) << text;
+  EXPECT_EQ(text.find("model \"10.stl\""), std::string::npos) << text;
+  EXPECT_TRUE(text.ends_with("/m/\nand 3 more")) << text;
+}
+
+TEST_F(ExportDialogModelTest, ACancelledExportSaysSoAndCloses) {
+  Open("/k/MachineCfg/");
+  writers_.cancel = true;
+  ExportReport report;
+  report.cancelRequested = [] { return true; };
+  const auto outcome = model_.Confirm(
+      "", "", writers_, [this] { return simulatorFolder_; }, report);
+  ASSERT_TRUE(outcome.message);
+  EXPECT_TRUE(outcome.close);
+  EXPECT_EQ(outcome.message->text, "The export was cancelled. Nothing was written.");
+  EXPECT_EQ(outcome.message->icon, MessageIcon::kInformation);
 }
 
 TEST_F(ExportDialogModelTest, SimulatorFolderIsOfferedOnlyWhenItExists) {

@@ -1,0 +1,35 @@
+#include "wrapper/export/export_report.h"
+
+namespace rigwright {
+namespace {
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string Searched(const std::vector<std::string>& folders) {
+  std::string text;
+  for (std::size_t i = 0; i < folders.size(); ++i) {
+    if (i > 0) text += i + 1 == folders.size() ? " or " : ", ";
+    text += folders[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string LeftOutLine(const LeftOutFile& file) {
+  const std::string what = (file.post ? "external post " : "model ") + Quoted(file.path);
+  switch (file.reason) {
+    case LeftOutFile::Reason::kNotFound:
+      if (file.searched.empty()) return what + " was not found";
+      return what + " was not found in " + Searched(file.searched);
+    case LeftOutFile::Reason::kUnsafe:
+      return what + " was refused as unsafe: " + file.detail;
+    case LeftOutFile::Reason::kNotRegularFile:
+      return what + " is not a regular file" + (file.detail.empty() ? "" : ": " + file.detail);
+    case LeftOutFile::Reason::kOutside:
+      return what + " was refused: " + file.detail;
+  }
+  return what + " was left out";
+}
+
+}  // namespace rigwright
