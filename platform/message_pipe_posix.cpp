@@ -104,11 +104,12 @@ UniqueFd ConnectWithoutWaiting(const std::string& path) {
   return fd;
 }
 
-// The server's credentials are those of the process that made it listen.
-bool ServerIsThisUser(int fd) {
-  ucred server{};
-  socklen_t size = sizeof(server);
-  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &server, &size) == 0 && server.uid == ::getuid();
+// Whether the process at the other end runs as our user. A server's credentials are those of
+// the process that made it listen; a client's those of the process that connected.
+bool PeerIsThisUser(int fd) {
+  ucred peer{};
+  socklen_t size = sizeof(peer);
+  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
 }
 
 // The exchange after connecting waits as long as it takes: the reply to an STL request comes
@@ -242,7 +243,7 @@ class PosixPipeServer final : public PipeServer {
         if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
         return nullptr;
       }
-      if (IsSameUser(client.get())) {
+      if (PeerIsThisUser(client.get())) {
         return std::make_unique<PosixPipeConnection>(std::move(client), wake_);
       }
     }
@@ -252,12 +253,6 @@ class PosixPipeServer final : public PipeServer {
   void Wake() override { wake_->Raise(); }
 
  private:
-  static bool IsSameUser(int fd) {
-    ucred peer{};
-    socklen_t size = sizeof(peer);
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
-  }
-
   UniqueFd listener_;
   std::shared_ptr<WakeSignal> wake_;
   std::string path_;
@@ -330,7 +325,7 @@ std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName) {
   const std::string path = PipeSocketPath(pipeName, &error);
   if (path.empty() || !IsPrivateFolder(RuntimeFolder(), &error)) return nullptr;
   UniqueFd fd = ConnectWithoutWaiting(path);
-  if (!fd.valid() || !ServerIsThisUser(fd.get()) || !MakeBlocking(fd.get())) return nullptr;
+  if (!fd.valid() || !PeerIsThisUser(fd.get()) || !MakeBlocking(fd.get())) return nullptr;
   return std::make_unique<PosixPipeConnection>(std::move(fd));
 }
 
