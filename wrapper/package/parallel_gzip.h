@@ -1,0 +1,72 @@
+// The one compressor of package payloads: a single gzip member whose deflate data is made on all
+// cores. The content is cut into chunks; each chunk is deflated on its own (level 6, 32 KiB
+// window) with the 32 KiB of content before it as preset dictionary and ends on a byte boundary,
+// so the chunks join into one deflate stream that any inflater reads as if made in one piece.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <span>
+
+#include "wrapper/package/file_map.h"
+
+namespace rigwright {
+
+// Content is compressed in chunks of this many bytes (the last one may be shorter). Large enough
+// that the chunk joints cost nothing measurable in size, small enough that a few chunks in flight
+// per core keep memory small.
+inline constexpr std::size_t kCompressionChunkBytes = std::size_t{1} << 19;
+
+// How a stretch of content is to be compressed.
+enum class ContentKind {
+  kCompressible,    // deflated; a chunk that does not shrink is stored instead
+  kIncompressible,  // already compressed (a nested package): stored without a deflate attempt
+};
+
+struct CompressionOptions {
+  unsigned threads = 0;  // 0: one per core. 1: everything on the calling thread.
+};
+
+// Receives the compressed bytes in order. Returning false stops the compression.
+using CompressedSink = std::function<bool(std::span<const std::uint8_t>)>;
+
+class ParallelGzip {
+ public:
+  explicit ParallelGzip(CompressedSink sink, CompressionOptions options = {});
+  ~ParallelGzip();
+  ParallelGzip(const ParallelGzip&) = delete;
+  ParallelGzip& operator=(const ParallelGzip&) = delete;
+
+  // Adds content. False once the sink refused bytes or the compressor failed; nothing further is
+  // then compressed.
+  bool Put(std::span<const std::uint8_t> content, ContentKind kind = ContentKind::kCompressible);
+  // Compresses what is left and ends the member with its CRC-32 and length.
+  bool Finish();
+
+  std::uint64_t contentBytes() const { return contentBytes_; }
+  std::uint64_t compressedBytes() const { return compressedBytes_; }
+
+  struct Chunk;
+
+ private:
+  bool Emit(std::span<const std::uint8_t> bytes);
+  bool Submit(bool last);
+  bool Drain(std::size_t keepInFlight);
+
+  CompressedSink sink_;
+  unsigned threads_;
+  bool ok_ = true;
+  bool headerWritten_ = false;
+  ContentKind kind_ = ContentKind::kCompressible;
+  Bytes pending_;     // content of the chunk being filled
+  Bytes dictionary_;  // the last 32 KiB of content before `pending_`
+  std::deque<std::future<std::unique_ptr<Chunk>>> inFlight_;
+  std::uint32_t crc_ = 0;
+  std::uint64_t contentBytes_ = 0;
+  std::uint64_t compressedBytes_ = 0;
+};
+
+}  // namespace rigwright
