@@ -16,6 +16,44 @@ namespace rigwright {
 bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                   std::string* error, const std::filesystem::path& shownAs = {});
 
+// A file made new and written piece by piece: in order, and at offsets already written (a
+// header filled in last). Unless it was finished, the file is removed when this is destroyed,
+// so a failed or abandoned write leaves nothing behind.
+class NewFile {
+ public:
+  NewFile() = default;
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+  ~NewFile();
+
+  // Creates `path`, which must not exist yet. Messages name `shownAs` when given, else `path`.
+  bool Create(const std::filesystem::path& path, const std::filesystem::path& shownAs = {});
+  bool Write(std::span<const std::uint8_t> bytes);
+  bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  // Reads up to `into.size()` bytes from `offset`; how many were read, or -1 on error.
+  std::int64_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into);
+  // Flushes the file to the disk (unless `sync` is false: a file that is read back and thrown
+  // away) and closes it; the file then stays.
+  bool Finish(bool sync = true);
+  // Closes and removes the file.
+  void Remove();
+
+  std::uint64_t size() const { return size_; }
+  const std::filesystem::path& path() const { return path_; }
+  // What failed last: the operation, the file and what the system said.
+  const std::string& error() const { return error_; }
+
+ private:
+  bool Failed(const char* operation, int err);
+
+  std::filesystem::path path_;
+  std::filesystem::path shownAs_;
+  int fd_ = -1;
+  bool finished_ = false;
+  std::uint64_t size_ = 0;
+  std::string error_;
+};
+
 // Puts the file `from` in the place of `to` in one step; an existing `to` is replaced.
 bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
                  std::string* error);

@@ -39,28 +39,72 @@ void SyncDirectoryOf(const std::filesystem::path& path) {
 
 }  // namespace
 
+NewFile::~NewFile() {
+  if (!finished_) Remove();
+}
+
+bool NewFile::Failed(const char* operation, int err) {
+  error_ = PosixError(operation, shownAs_, err);
+  return false;
+}
+
+bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::path& shownAs) {
+  shownAs_ = shownAs.empty() ? path : shownAs;
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd_ < 0) return Failed("cannot create", errno);
+  path_ = path;  // only a file this made is ever removed
+  return true;
+}
+
+bool NewFile::Write(std::span<const std::uint8_t> bytes) {
+  if (!WriteAll(fd_, bytes)) return Failed("cannot write", errno);
+  size_ += bytes.size();
+  return true;
+}
+
+bool NewFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Failed("cannot write", errno);
+    bytes = bytes.subspan(static_cast<size_t>(n));
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
+std::int64_t NewFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) {
+  for (;;) {
+    const ssize_t n = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(offset));
+    if (n >= 0) return n;
+    if (errno != EINTR) {
+      Failed("cannot read", errno);
+      return -1;
+    }
+  }
+}
+
+bool NewFile::Finish(bool sync) {
+  if (sync && ::fsync(fd_) != 0) return Failed("cannot write", errno);
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) return Failed("cannot write", errno);
+  finished_ = true;
+  return true;
+}
+
+void NewFile::Remove() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!path_.empty()) ::unlink(path_.c_str());
+  path_.clear();
+}
+
 bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                   std::string* error, const std::filesystem::path& shownAs) {
-  const std::filesystem::path& named = shownAs.empty() ? path : shownAs;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    *error = PosixError("cannot create", named, errno);
-    return false;
-  }
-  bool ok = WriteAll(fd, bytes);
-  int err = ok ? 0 : errno;
-  if (ok && ::fsync(fd) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok) {
-    *error = PosixError("cannot write", named, err);
-    ::unlink(path.c_str());
-  }
+  NewFile file;
+  const bool ok = file.Create(path, shownAs) && file.Write(bytes) && file.Finish();
+  if (!ok) *error = file.error();
   return ok;
 }
 

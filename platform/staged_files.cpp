@@ -8,10 +8,15 @@
 namespace rigwright {
 namespace {
 
-// A short hidden name in the folder of `target` that no earlier run left behind, so that creating
-// it exclusively cannot fail on a leftover and two writers never share one. Its length does not
-// depend on the target's, so every name the system allows can be written.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& target, const char* suffix) {
+void RemoveQuietly(const std::filesystem::path& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+}
+
+}  // namespace
+
+// Its length does not depend on the target's, so every name the system allows can be written.
+std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target, const char* suffix) {
   static const char kHex[] = "0123456789abcdef";
   std::random_device random;
   std::string name = ".rigwright-";
@@ -22,18 +27,20 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& target, cons
   return target.parent_path() / (name + suffix);
 }
 
-void RemoveQuietly(const std::filesystem::path& path) {
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
-}
-
-}  // namespace
-
 StagedFiles::~StagedFiles() { RemoveStaged(); }
 
 bool StagedFiles::Stage(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
-  const std::filesystem::path temporary = TemporaryNameFor(target, ".new");
-  if (!WriteNewFile(temporary, bytes, &error_, target)) return false;
+  return Stage(target, [bytes](NewFile& file) { return file.Write(bytes); });
+}
+
+bool StagedFiles::Stage(const std::filesystem::path& target,
+                        const std::function<bool(NewFile&)>& write) {
+  const std::filesystem::path temporary = TemporaryPathBeside(target, ".new");
+  NewFile file;
+  if (!file.Create(temporary, target) || !write(file) || !file.Finish()) {
+    error_ = file.error();
+    return false;
+  }
   staged_.push_back({temporary, target, {}, false});
   return true;
 }
@@ -53,7 +60,7 @@ bool StagedFiles::Commit() {
 }
 
 bool StagedFiles::PutInPlace(Entry& entry) {
-  const std::filesystem::path aside = TemporaryNameFor(entry.target, ".old");
+  const std::filesystem::path aside = TemporaryPathBeside(entry.target, ".old");
   bool kept = false;
   if (!KeepAside(entry.target, aside, &kept, &error_)) return false;
   if (kept) entry.aside = aside;

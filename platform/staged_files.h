@@ -5,11 +5,19 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace rigwright {
+
+class NewFile;
+
+// A short hidden name in the folder of `target` (".rigwright-<16 hex digits><suffix>") that no
+// earlier run left behind, so that creating it exclusively cannot fail on a leftover and two
+// writers never share one.
+std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target, const char* suffix);
 
 class StagedFiles {
  public:
@@ -21,6 +29,9 @@ class StagedFiles {
 
   // Writes `bytes` to a new temporary file in the folder of `target`, which must exist.
   bool Stage(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+  // The same for content that `write` writes into the new file piece by piece. When `write`
+  // returns false the file is removed; error() then holds the file's own error, if any.
+  bool Stage(const std::filesystem::path& target, const std::function<bool(NewFile&)>& write);
 
   // Renames the staged files over their targets, in staging order. Each replaced target is kept
   // under a temporary name until all renames have succeeded. On failure every target is put back

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "common/testing/test_folder.h"
+#include "platform/file_write.h"
 
 namespace rigwright {
 namespace {
@@ -42,6 +43,22 @@ TEST(StagedFilesTest, AbandonedStagingKeepsTargetsAndCleansUp) {
     EXPECT_NE(files.error().find("missing"), std::string::npos) << files.error();
   }
   EXPECT_EQ(ReadText(dir.path() / "a.bin"), "old a");
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.bin"}));
+}
+
+// Content written piece by piece, its head filled in last; a writer that gives up leaves nothing.
+TEST(StagedFilesTest, StreamedFilesAreStagedLikeHeldOnesAndRemovedWhenTheWriterFails) {
+  TestFolder dir;
+  StagedFiles files;
+  ASSERT_TRUE(files.Stage(dir.path() / "a.bin", [](NewFile& file) {
+    return file.Write(Bytes("....body")) && file.WriteAt(0, Bytes("head")) && file.size() == 8;
+  }));
+  EXPECT_FALSE(files.Stage(dir.path() / "b.bin",
+                           [](NewFile& file) { return file.Write(Bytes("half of it")) && false; }));
+  EXPECT_EQ(files.error(), "") << "the writer's own reason is the caller's to tell";
+  EXPECT_EQ(dir.Names().size(), 1u) << "only a.bin's temporary file";
+  ASSERT_TRUE(files.Commit()) << files.error();
+  EXPECT_EQ(ReadText(dir.path() / "a.bin"), "headbody");
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.bin"}));
 }
 

@@ -3,6 +3,8 @@
 #include <exception>
 
 #include "common/path_text.h"
+#include "platform/file_write.h"
+#include "platform/staged_files.h"
 #include "wrapper/export/export_steps.h"
 #include "wrapper/export/machine_export.h"
 #include "wrapper/package/package_writer.h"
@@ -12,41 +14,57 @@ namespace {
 
 constexpr std::string_view kBundleExtension = ".OrvaneSimBundle";
 
+// The machine package goes into a temporary file beside the bundle first (its signature covers
+// its whole payload, so it must be complete before it can be put into the bundle) and is then
+// streamed from there into the bundle, as data that is already compressed.
+bool WriteMachinePackageBeside(const std::string& target, const GatheredMachine& machine,
+                               PackageSigner& signer, NewFile& file, ExportReport* report) {
+  if (!file.Create(TemporaryPathBeside(PathFromUtf8(target), ".tmp"), PathFromUtf8(target))) {
+    return Fail(report, file.error());
+  }
+  FileOutput output(file);
+  return WritePackage(machine.MachineRecords(), machine.names.machine, signer, output, report) ||
+         (report && !report->error.empty()) || Fail(report, file.error());
+}
+
 bool WriteBundle(const std::string& machineFile, const std::string& outputPath,
                  const std::string& orientation, const std::string& externalPost,
                  ExportReport* report) {
-  const MachinePackages packages = BuildMachinePackages(machineFile, orientation, report);
-  if (!packages.ok) return false;
-  const PackageNames names = PackageNamesFor(machineFile);
-
-  std::string error;
-  const std::unique_ptr<PackageSigner> signer = PackageSigner::Create(&error);
-  if (!signer) return Fail(report, error);
-  FileMap files = {{names.machine, packages.machinePackage},
-                   {names.configuration, packages.configurationPackage}};
+  GatheredMachine machine;
+  if (!GatherMachine(machineFile, orientation, machine, report)) return false;
+  const PackageNames& names = machine.names;
   std::optional<NamedFile> post;
   if (!ReadExternalPost(externalPost, {names.machine, names.configuration}, post, report) ||
       !CheckNothingLeftOut(machineFile, report)) {
     return false;
   }
-  if (post) files[post->name] = std::move(post->bytes);
+  const std::unique_ptr<PackageSigner> signer = MakeSigner(report);
+  Bytes configuration;
+  if (!signer || !MakeConfigurationPackage(machine, *signer, configuration, report)) return false;
 
   const std::string target = BundleTargetPath(outputPath, names.stem);
-  const Bytes payload = PackFiles(files, [&](std::uint64_t done, std::uint64_t total) {
-    return ReportProgress(report, ExportProgress::Stage::kPacking, std::string(FileNameOf(target)),
-                          done, total);
-  });
-  if (WasCancelled(report)) return false;
-  if (payload.empty()) {
-    return Fail(report, target + ": the bundle would reach 4 GiB, which the format cannot hold");
-  }
-  const Bytes bundle = signer->Sign(payload);
+  FolderMadeForOutput made(std::string(DirectoryPrefixOf(target)));
   std::string reason;
   if (!CreateParentDirectories(target, &reason)) {
     return Fail(report, std::string(DirectoryPrefixOf(target)) +
                             ": the folder cannot be created: " + reason);
   }
-  return WriteFilesTogether({{target, &bundle}}, report);
+  NewFile machinePackage;  // removed when this returns
+  if (!WriteMachinePackageBeside(target, machine, *signer, machinePackage, report)) return false;
+
+  // Both packages are compressed already: they are stored, not deflated again.
+  std::vector<RecordSource> records = {
+      RecordSource::Written(names.machine, machinePackage, machinePackage.size()),
+      RecordSource::Held(names.configuration, configuration, ContentKind::kIncompressible)};
+  if (post) records.push_back(RecordSource::Held(post->name, post->bytes));
+  const std::string item(FileNameOf(target));
+  return made.Keep(WriteFilesTogether({{target,
+                                        [&](NewFile& file) {
+                                          FileOutput output(file);
+                                          return WritePackage(records, item, *signer, output,
+                                                              report);
+                                        }}},
+                                      report));
 }
 
 }  // namespace

@@ -96,6 +96,23 @@ TEST_F(BundleFileTest, CancellingAtAnyPointKeepsTheEarlierBundle) {
   EXPECT_EQ(Names(Records(kept)), Names(Records(earlier)));
 }
 
+// The machine package is written once, beside the bundle, and carried into it as it is: stored,
+// not deflated a second time. Its temporary file is gone afterwards.
+TEST_F(BundleFileTest, TheMachinePackageIsStoredInTheBundleAsItWasWritten) {
+  const std::string model = CompressibleNoise(3 << 20);
+  dir_.Write("Mill5/base.stl", model);
+  const std::string output = Output("Mill5.OrvaneSimBundle");
+  ASSERT_TRUE(ExportMachineBundle(machine_, output, "", ""));
+  const Bytes bundle = ReadBytes(output);
+  const auto records = Records(bundle);
+  const Bytes& machinePackage = records.at("Mill5.OrvaneSim");
+  EXPECT_EQ(Text(Records(machinePackage).at("base.stl")), model);
+  EXPECT_LT(machinePackage.size(), model.size() * 2 / 3) << "the model was compressed once";
+  EXPECT_GT(bundle.size(), machinePackage.size()) << "and not again";
+  EXPECT_LT(bundle.size(), machinePackage.size() + machinePackage.size() / 100 + 2048);
+  EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill5.OrvaneSimBundle"}));
+}
+
 TEST_F(BundleFileTest, StrictBundleFailsOnAPostThatIsLeftOut) {
   const std::string post = (dir_.path() / "none.pst").string();
   ExportReport report;

@@ -2,14 +2,21 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/path_text.h"
 #include "wrapper/export/export_report.h"
 #include "wrapper/package/file_map.h"
+#include "wrapper/package/package_writer.h"
 
 namespace rigwright {
+
+class NewFile;
 
 // Records `text` as the reason for failure and returns false.
 bool Fail(ExportReport* report, std::string text);
@@ -49,9 +56,110 @@ struct NamedFile {
 bool ReadExternalPost(const std::string& externalPost, const std::vector<std::string>& reservedNames,
                       std::optional<NamedFile>& post, ExportReport* report);
 
+// One record of a package being written: its name and where its data comes from. The data is
+// read in slices as it is packed, never held whole.
+struct RecordSource {
+  std::string name;
+  std::uint64_t size = 0;
+  ContentKind kind = ContentKind::kCompressible;
+  std::span<const std::uint8_t> bytes;  // data in memory, or
+  std::string file;            // a file, UTF-8 path, read when packed (`size` as found), or
+  NewFile* written = nullptr;  // a file this export has just written itself
+
+  static RecordSource Held(std::string name, std::span<const std::uint8_t> bytes,
+                           ContentKind kind = ContentKind::kCompressible) {
+    return {std::move(name), bytes.size(), kind, bytes, {}, nullptr};
+  }
+  static RecordSource Written(std::string name, NewFile& file, std::uint64_t size) {
+    return {std::move(name), size, ContentKind::kIncompressible, {}, {}, &file};
+  }
+};
+
+// Writes the signed package of `records` (any order: they are packed in name order) to `out`,
+// telling progress as packing `item`. False on a read failure, a payload of 4 GiB, a cancel
+// (with the reason in the report) or a failing output (with the report untouched: the output
+// knows why).
+bool WritePackage(std::vector<RecordSource> records, const std::string& item, PackageSigner& signer,
+                  PackageOutput& out, ExportReport* report);
+
+// A package output into a new file.
+class FileOutput : public PackageOutput {
+ public:
+  explicit FileOutput(NewFile& file) : file_(file) {}
+  bool Write(std::span<const std::uint8_t> bytes) override;
+  bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+
+ private:
+  NewFile& file_;
+};
+
+// A file of an export: where it goes and what writes it.
+struct OutputFile {
+  std::string target;
+  std::function<bool(NewFile&)> write;
+};
+OutputFile OutputOf(std::string target, std::span<const std::uint8_t> bytes);
+
 // Writes every file beside its target and then puts them all in place; on failure nothing
 // changes and no temporary file is left behind.
-bool WriteFilesTogether(const std::vector<std::pair<std::string, const Bytes*>>& files,
-                        ExportReport* report);
+bool WriteFilesTogether(const std::vector<OutputFile>& files, ExportReport* report);
+
+// What a machine's packages are made of: the merged document and the model files, found but not
+// yet read.
+struct GatheredMachine {
+  PackageNames names;
+  std::string document;
+  std::map<std::string, RecordSource> models;
+
+  std::span<const std::uint8_t> documentBytes() const {
+    return {reinterpret_cast<const std::uint8_t*>(document.data()), document.size()};
+  }
+  // The machine package's records: the models and the document as "config.json" (which takes
+  // the place of a model of that name).
+  std::vector<RecordSource> MachineRecords() const {
+    std::vector<RecordSource> records;
+    for (const auto& [name, model] : models) {
+      if (name != "config.json") records.push_back(model);
+    }
+    records.push_back(RecordSource::Held("config.json", documentBytes()));
+    return records;
+  }
+};
+
+// Reads and merges the machine's document and finds its model files (reading none yet), as
+// BuildMachinePackages does first. False, with the reason in the report, when the machine cannot
+// be exported.
+bool GatherMachine(const std::string& machineFile, const std::string& orientation,
+                   GatheredMachine& machine, ExportReport* report);
+
+// The configuration package, small and made in memory.
+bool MakeConfigurationPackage(const GatheredMachine& machine, PackageSigner& signer, Bytes& package,
+                              ExportReport* report);
+
+// The signing objects of one export; null, with the reason in the report, when the built-in key
+// cannot be decoded.
+std::unique_ptr<PackageSigner> MakeSigner(ExportReport* report);
+
+// Removes a folder that an export made and then did not fill, when it failed.
+class FolderMadeForOutput {
+ public:
+  explicit FolderMadeForOutput(const std::string& folder)
+      : folder_(PathFromUtf8(folder)), existed_(std::filesystem::exists(folder_, ignored_)) {}
+  FolderMadeForOutput(const FolderMadeForOutput&) = delete;
+  FolderMadeForOutput& operator=(const FolderMadeForOutput&) = delete;
+  ~FolderMadeForOutput() {
+    if (!existed_ && !kept_) std::filesystem::remove(folder_, ignored_);  // only when empty
+  }
+  bool Keep(bool ok) {
+    kept_ = ok;
+    return ok;
+  }
+
+ private:
+  std::error_code ignored_;
+  std::filesystem::path folder_;
+  bool existed_;
+  bool kept_ = false;
+};
 
 }  // namespace rigwright

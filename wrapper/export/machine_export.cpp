@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <map>
 #include <optional>
 
 #include "common/path_text.h"
+#include "platform/file_write.h"
 #include "wrapper/export/export_steps.h"
 #include "wrapper/machine/file_bytes.h"
 #include "wrapper/machine/machine_document.h"
@@ -107,14 +109,15 @@ void LeaveOut(ExportReport* report, LeftOutFile file) {
   if (report) report->leftOut.push_back(std::move(file));
 }
 
-// Reads the model named by `path` into `files`, from the machine data folder or else from the
-// machine file's folder. A model found in neither is left out; so is one whose path leaves those
-// folders, in its text or through a link, or that is not a regular file. One that is found but
-// cannot be read whole fails the export rather than packing a damaged record.
+// Chooses the file of the model named by `path`, from the machine data folder or else from the
+// machine file's folder; it is read only when packed. A model found in neither is left out; so
+// is one whose path leaves those folders, in its text or through a link, or that is not a
+// regular file. One that is found but is too large for a record fails the export rather than
+// packing a damaged record.
 bool GatherModel(const std::string& path, const MachineFileParts& parts,
-                 const std::vector<std::filesystem::path>& modelFolders, FileMap& files,
-                 ExportReport* report) {
-  if (files.count(path)) return true;
+                 const std::vector<std::filesystem::path>& modelFolders,
+                 std::map<std::string, RecordSource>& models, ExportReport* report) {
+  if (models.count(path)) return true;
   if (auto reason = UnsafeRelativePathReason(path, /*allowBackslash=*/true)) {
     LeaveOut(report, LeftOutModel(path, LeftOutFile::Reason::kUnsafe, *reason));
     return true;
@@ -129,12 +132,14 @@ bool GatherModel(const std::string& path, const MachineFileParts& parts,
       continue;
     }
     if (!FileCanBeOpened(file)) continue;
-    Bytes bytes;
-    const int result = ReadFileBytes(file, bytes);
-    if (result != kFileRead && result != kFileEmpty) {
-      return Fail(report, candidate + ": " + ReadFileResultText(result));
-    }
-    files[path] = std::move(bytes);
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (error) return Fail(report, candidate + ": " + ReadFileResultText(kFileStreamFailed));
+    if (size >= kMaxPayloadBytes)
+      return Fail(report, candidate + ": " + ReadFileResultText(kFileTooLarge));
+    RecordSource& model = models[path];
+    model.name = path;
+    model.size = size;
+    model.file = candidate;
     return true;
   }
   if (!refused) {
@@ -145,55 +150,69 @@ bool GatherModel(const std::string& path, const MachineFileParts& parts,
   return true;
 }
 
-bool PackAndSign(const FileMap& files, const std::string& name, PackageSigner& signer,
-                 Bytes& package, ExportReport* report) {
-  const Bytes payload = PackFiles(files, [&](std::uint64_t done, std::uint64_t total) {
-    return ReportProgress(report, Stage::kPacking, name, done, total);
-  });
-  if (WasCancelled(report)) return false;
-  if (payload.empty()) {
-    return Fail(report, name + ": the package would reach 4 GiB, which the format cannot hold");
-  }
-  package = signer.Sign(payload);
-  return true;
-}
+}  // namespace
 
-bool BuildPackages(const std::string& machineFile, const std::string& orientation,
-                   MachinePackages& packages, ExportReport* report) {
+bool GatherMachine(const std::string& machineFile, const std::string& orientation,
+                   GatheredMachine& machine, ExportReport* report) {
   const MachineFileParts parts = PartsOf(machineFile);
   if (!CheckStem(machineFile, parts, report)) return false;
   Json::Value root;
   if (!PrepareDocument(machineFile, parts, orientation, root, report)) return false;
-  const std::string text = WriteDocument(root);
+  machine.names = PackageNamesFor(machineFile);
+  machine.document = WriteDocument(root);
   const char* key = root.isMember("MachineDefinitionLocked") ? "MachineDefinitionLocked"
                                                               : "MachineDefinition";
   const std::vector<std::string> paths = CollectModelPaths(root[key]);
 
   const std::vector<std::filesystem::path> modelFolders = ModelFolders(parts);
-  FileMap files;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     if (!ReportProgress(report, Stage::kReading, paths[i], i, paths.size())) return false;
-    if (!GatherModel(paths[i], parts, modelFolders, files, report)) return false;
+    if (!GatherModel(paths[i], parts, modelFolders, machine.models, report)) return false;
   }
-  if (!CheckNothingLeftOut(machineFile, report)) return false;
-  files["config.json"] = Bytes(text.begin(), text.end());
-  const FileMap cfgFiles = {{"config.json", files["config.json"]}};
+  return CheckNothingLeftOut(machineFile, report);
+}
 
-  std::string error;
-  const std::unique_ptr<PackageSigner> signer = PackageSigner::Create(&error);
-  if (!signer) return Fail(report, error);
-  const PackageNames names = PackageNamesFor(machineFile);
-  return PackAndSign(files, names.machine, *signer, packages.machinePackage, report) &&
-         PackAndSign(cfgFiles, names.configuration, *signer, packages.configurationPackage,
-                     report);
+// The configuration package is small and made in memory.
+bool MakeConfigurationPackage(const GatheredMachine& machine, PackageSigner& signer, Bytes& package,
+                              ExportReport* report) {
+  const std::span<const std::uint8_t> document = machine.documentBytes();
+  const Bytes payload = PackFiles({{"config.json", Bytes(document.begin(), document.end())}},
+                                  [&](std::uint64_t done, std::uint64_t total) {
+                                    return ReportProgress(report, Stage::kPacking,
+                                                          machine.names.configuration, done, total);
+                                  });
+  if (WasCancelled(report)) return false;
+  if (payload.empty()) {
+    return Fail(report, machine.names.configuration +
+                            ": the package would reach 4 GiB, which the format cannot hold");
+  }
+  package = signer.Sign(payload);
+  return true;
+}
+
+namespace {
+
+bool BuildPackages(const std::string& machineFile, const std::string& orientation,
+                   MachinePackages& packages, ExportReport* report) {
+  GatheredMachine machine;
+  if (!GatherMachine(machineFile, orientation, machine, report)) return false;
+  const std::unique_ptr<PackageSigner> signer = MakeSigner(report);
+  if (!signer) return false;
+  MemoryOutput output;
+  if (!WritePackage(machine.MachineRecords(), machine.names.machine, *signer, output, report) ||
+      !MakeConfigurationPackage(machine, *signer, packages.configurationPackage, report)) {
+    return false;
+  }
+  packages.machinePackage = std::move(output.bytes);
+  return true;
 }
 
 bool Install(const std::string& machineFile, const std::string& targetFolder,
              const std::string& orientation, const std::string& externalPost,
              ExportReport* report) {
-  const MachinePackages packages = BuildMachinePackages(machineFile, orientation, report);
-  if (!packages.ok) return false;
-  const PackageNames names = PackageNamesFor(machineFile);
+  GatheredMachine machine;
+  if (!GatherMachine(machineFile, orientation, machine, report)) return false;
+  const PackageNames& names = machine.names;
   const std::string folder = WithTrailingSeparator(targetFolder) + names.stem + "/";
 
   std::optional<NamedFile> post;
@@ -201,15 +220,23 @@ bool Install(const std::string& machineFile, const std::string& targetFolder,
       !CheckNothingLeftOut(machineFile, report)) {
     return false;
   }
+  const std::unique_ptr<PackageSigner> signer = MakeSigner(report);
+  Bytes configuration;
+  if (!signer || !MakeConfigurationPackage(machine, *signer, configuration, report)) return false;
+  FolderMadeForOutput made(folder);
   std::string reason;
   if (!CreateParentDirectories(folder + names.machine, &reason)) {
     return Fail(report, folder + ": the folder cannot be created: " + reason);
   }
-  std::vector<std::pair<std::string, const Bytes*>> files = {
-      {folder + names.machine, &packages.machinePackage},
-      {folder + names.configuration, &packages.configurationPackage}};
-  if (post) files.push_back({folder + post->name, &post->bytes});
-  return WriteFilesTogether(files, report);
+  std::vector<OutputFile> files = {{folder + names.machine,
+                                    [&](NewFile& file) {
+                                      FileOutput output(file);
+                                      return WritePackage(machine.MachineRecords(), names.machine,
+                                                          *signer, output, report);
+                                    }},
+                                   OutputOf(folder + names.configuration, configuration)};
+  if (post) files.push_back(OutputOf(folder + post->name, post->bytes));
+  return made.Keep(WriteFilesTogether(files, report));
 }
 
 }  // namespace

@@ -311,6 +311,40 @@ TEST_F(InstallMachineTest, CancellingAtAnyPointChangesNothing) {
   EXPECT_NE(machineAfter, machineBefore) << "the uncancelled install did change the machine";
 }
 
+// Models are read while the package is written, so the folder exists before they are packed:
+// a cancel then takes away the folder it made, as well as every temporary file.
+TEST_F(InstallMachineTest, CancellingAFirstInstallLeavesNoFolder) {
+  dir_.Write("Mill/base.stl", std::string(3 << 20, 'b'));
+  const std::string machine = WriteMachine(R"({"B":{"Path":"base.stl"}})");
+  CancellingReport never(-1);
+  ASSERT_TRUE(InstallMachine(machine, Target(), "", "", &never.report));
+  std::filesystem::remove_all(dir_.path() / "MachineCfg" / "Mill");
+  for (int stopAt = 0; stopAt < never.asked; ++stopAt) {
+    CancellingReport cancelling(stopAt);
+    EXPECT_FALSE(InstallMachine(machine, Target(), "", "", &cancelling.report)) << stopAt;
+    EXPECT_TRUE(cancelling.report.cancelled) << stopAt;
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "MachineCfg" / "Mill")) << stopAt;
+  }
+}
+
+// The length of a model's record is written before its data, from the size the file had when
+// it was found; a model that grows or shrinks before it is read fails the export, naming it.
+TEST_F(InstallMachineTest, AModelThatChangesWhileItIsExportedFailsTheExport) {
+  const std::string machine = WriteMachine(R"({"A":{"Path":"a.stl"},"B":{"Path":"b.stl"}})");
+  for (const std::string changed : {"shorter", "longer, much longer"}) {
+    dir_.Write("Mill/a.stl", std::string(2 << 20, 'a'));
+    const std::string b = dir_.Write("Mill/b.stl", "b is eleven").string();
+    ExportReport report;
+    report.progress = [&](const ExportProgress& progress) {
+      if (progress.stage == ExportProgress::Stage::kPacking) dir_.Write("Mill/b.stl", changed);
+    };
+    EXPECT_FALSE(InstallMachine(machine, Target(), "", "", &report));
+    EXPECT_EQ(report.error, b + ": became " + (changed == "shorter" ? "shorter" : "longer") +
+                                " while it was exported");
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "MachineCfg" / "Mill"));
+  }
+}
+
 TEST_F(InstallMachineTest, TargetFolderWithoutTrailingSeparatorStillGetsTheMachineFolder) {
   ASSERT_TRUE(InstallMachine(WriteMachine("{}"), (dir_.path() / "MachineCfg").string(), "", ""));
   EXPECT_TRUE(std::filesystem::is_regular_file(Installed("Mill.OrvaneSim")));

@@ -89,6 +89,35 @@ TEST(ParallelGzipTest, IncompressibleContentIsStoredWithoutADeflateAttempt) {
   EXPECT_EQ(ToText(content), "head" + std::string(zeros.size(), '\0') + "tail");
 }
 
+// A package written as it is compressed, its head filled in last, is the package made in memory:
+// the same payload, and PKCS #1 v1.5 signatures do not vary.
+TEST(ParallelGzipTest, APackageWrittenWhileCompressedEqualsTheOneMadeInMemory) {
+  const FileMap files = {{"a.stl", NoisyFloats(3 * kCompressionChunkBytes + 5, 5)},
+                         {"config.json", ToBytes("{}")}};
+  std::string error;
+  auto signer = PackageSigner::Create(&error);
+  ASSERT_TRUE(signer) << error;
+  MemoryOutput output;
+  const auto result = WriteSignedPackage(*signer, output, 0, {}, [&](RecordPacker& packer) {
+    for (const auto& [name, data] : files) {
+      if (!packer.BeginRecord(name, data.size()) || !packer.PutData(data)) return false;
+    }
+    return true;
+  });
+  ASSERT_EQ(result, PackageWriteResult::kWritten);
+  EXPECT_TRUE(output.bytes == MakePackage(files));
+
+  MemoryOutput small;
+  EXPECT_EQ(WriteSignedPackage(
+                *signer, small, 0, {},
+                [&](RecordPacker& packer) {
+                  return packer.BeginRecord("a.stl", files.at("a.stl").size()) &&
+                         packer.PutData(files.at("a.stl"));
+                },
+                64 << 10),
+            PackageWriteResult::kTooLarge);
+}
+
 TEST(ParallelGzipTest, ASinkThatRefusesStopsTheCompression) {
   int calls = 0;
   ParallelGzip gzip([&](std::span<const std::uint8_t>) { return ++calls < 3; }, {.threads = 2});
