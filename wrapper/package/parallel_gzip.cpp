@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <thread>
 
 namespace rigwright {
 namespace {
@@ -16,6 +15,7 @@ constexpr std::size_t kWindowBytes = std::size_t{1} << kWindowBits;
 constexpr std::uint8_t kGzipHeader[] = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0, 0};
 constexpr std::size_t kMaxStoredBlock = 65535;
 constexpr std::size_t kStoredBlockOverhead = 5;  // header byte, LEN, NLEN
+constexpr std::size_t kQueuedChunksPerWorker = 4;
 
 std::size_t StoredSize(std::size_t bytes) {
   const std::size_t blocks =
@@ -86,11 +86,12 @@ struct ParallelGzip::Chunk {
   std::size_t contentBytes = 0;
   std::uint32_t crc = 0;
   bool ok = true;
+  bool done = false;  // guarded by the compressor's mutex
 };
 
 namespace {
 
-std::unique_ptr<ParallelGzip::Chunk> Compress(std::unique_ptr<ParallelGzip::Chunk> chunk) {
+void Compress(ParallelGzip::Chunk* chunk) {
   const std::span<const std::uint8_t> content(chunk->content);
   chunk->contentBytes = content.size();
   chunk->crc =
@@ -100,12 +101,11 @@ std::unique_ptr<ParallelGzip::Chunk> Compress(std::unique_ptr<ParallelGzip::Chun
     // Data that does not shrink is kept as it is, as a single-stream compressor would.
     if (chunk->ok && chunk->compressed.size() < StoredSize(content.size())) {
       chunk->content = {};
-      return chunk;
+      return;
     }
   }
   chunk->compressed = StoredBlocks(content, chunk->last);
   chunk->content = {};
-  return chunk;
 }
 
 }  // namespace
@@ -115,13 +115,37 @@ ParallelGzip::ParallelGzip(CompressedSink sink, CompressionOptions options)
       threads_(options.threads != 0 ? options.threads
                                     : std::max(1u, std::thread::hardware_concurrency())) {
   pending_.reserve(kCompressionChunkBytes);
+  // With one thread every chunk is compressed on the calling thread.
+  if (threads_ > 1) {
+    for (unsigned i = 0; i < threads_; ++i) workers_.emplace_back([this] { Work(); });
+  }
 }
 
-// Waits for the chunks still being compressed: they refer to nothing of ours, but their threads
-// must end before the process may.
 ParallelGzip::~ParallelGzip() {
-  for (auto& chunk : inFlight_) {
-    if (chunk.valid()) chunk.wait();
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  workToDo_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
+
+void ParallelGzip::Work() {
+  for (;;) {
+    Chunk* chunk = nullptr;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      workToDo_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (stopping_) return;
+      chunk = queue_.front();
+      queue_.pop_front();
+    }
+    Compress(chunk);
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      chunk->done = true;
+    }
+    chunkDone_.notify_all();
   }
 }
 
@@ -176,15 +200,30 @@ bool ParallelGzip::Submit(bool last) {
   chunk->content = std::move(pending_);
   pending_ = {};
   pending_.reserve(kCompressionChunkBytes);
-  // With one thread the chunk is compressed when it is collected, on this thread.
-  const auto policy = threads_ > 1 ? std::launch::async : std::launch::deferred;
-  inFlight_.push_back(std::async(policy, Compress, std::move(chunk)));
-  return Drain(threads_ > 1 ? threads_ : 0);
+  Chunk* submitted = chunk.get();
+  inFlight_.push_back(std::move(chunk));
+  if (workers_.empty()) {
+    Compress(submitted);
+    submitted->done = true;
+    return Drain(0);
+  }
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(submitted);
+  }
+  workToDo_.notify_one();
+  // Several chunks queued per worker keep every worker busy while this thread waits to be
+  // scheduled on a loaded machine, reads on or writes out.
+  return Drain(kQueuedChunksPerWorker * threads_);
 }
 
 bool ParallelGzip::Drain(std::size_t keepInFlight) {
   while (inFlight_.size() > keepInFlight) {
-    const std::unique_ptr<Chunk> chunk = inFlight_.front().get();
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      chunkDone_.wait(lock, [this] { return inFlight_.front()->done; });
+    }
+    const std::unique_ptr<Chunk> chunk = std::move(inFlight_.front());
     inFlight_.pop_front();
     if (!chunk->ok) ok_ = false;
     crc_ = static_cast<std::uint32_t>(

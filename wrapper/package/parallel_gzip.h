@@ -4,12 +4,15 @@
 // so the chunks join into one deflate stream that any inflater reads as if made in one piece.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <future>
 #include <memory>
+#include <mutex>
 #include <span>
+#include <thread>
+#include <vector>
 
 #include "wrapper/package/file_map.h"
 
@@ -55,6 +58,7 @@ class ParallelGzip {
   bool Emit(std::span<const std::uint8_t> bytes);
   bool Submit(bool last);
   bool Drain(std::size_t keepInFlight);
+  void Work();
 
   CompressedSink sink_;
   unsigned threads_;
@@ -63,7 +67,15 @@ class ParallelGzip {
   ContentKind kind_ = ContentKind::kCompressible;
   Bytes pending_;     // content of the chunk being filled
   Bytes dictionary_;  // the last 32 KiB of content before `pending_`
-  std::deque<std::future<std::unique_ptr<Chunk>>> inFlight_;
+  // Chunks submitted and not yet handed to the sink, in content order. The workers live as long
+  // as the compressor: a thread started per chunk would wait for the scheduler each time.
+  std::deque<std::unique_ptr<Chunk>> inFlight_;
+  std::deque<Chunk*> queue_;  // submitted chunks no worker has taken yet
+  std::mutex mutex_;
+  std::condition_variable workToDo_;
+  std::condition_variable chunkDone_;
+  bool stopping_ = false;
+  std::vector<std::thread> workers_;
   std::uint32_t crc_ = 0;
   std::uint64_t contentBytes_ = 0;
   std::uint64_t compressedBytes_ = 0;

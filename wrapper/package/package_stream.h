@@ -1,0 +1,60 @@
+// Reading a package in one pass with bounded memory: the file is fed in pieces, its payload is
+// hashed and inflated as it comes, and the records are handed on as they are found, their data
+// in slices. The checks and their errors are those of the reader in package_reader.h.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "wrapper/package/package_reader.h"
+
+namespace rigwright {
+
+// Receives the records of a package as they are found. Returning false stops the reading.
+class RecordSink {
+ public:
+  virtual ~RecordSink() = default;
+  virtual bool BeginRecord(std::string_view name, std::uint64_t dataBytes) = 0;
+  virtual bool RecordData(std::span<const std::uint8_t> data) = 0;
+  virtual bool EndRecord() = 0;
+};
+
+class PackageStreamReader {
+ public:
+  // `fileBytes` is the package's whole length (a file's size, a record's length). With a
+  // `publicKey` the signature is checked; without, it is skipped.
+  PackageStreamReader(std::uint64_t fileBytes, const CryptoPP::RSAFunction* publicKey,
+                      RecordSink& sink, const PackageReadLimits& limits = {});
+  ~PackageStreamReader();
+  PackageStreamReader(const PackageStreamReader&) = delete;
+  PackageStreamReader& operator=(const PackageStreamReader&) = delete;
+
+  // Takes the next bytes of the package. False once nothing more is needed: the sink stopped,
+  // or the outcome is settled as a failure.
+  bool Feed(std::span<const std::uint8_t> bytes);
+  // The outcome once the whole package has been fed, or Feed returned false. A bad signature
+  // comes before any damage to the content, as the signature is checked first by the simulator.
+  PackageReadStatus Finish();
+
+  // The content bytes inflated so far.
+  std::uint64_t contentBytes() const;
+  // True when the sink stopped the reading.
+  bool stoppedBySink() const;
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+// Reads the package file `path` in slices through a stream reader. A file that cannot be read
+// gives false with `ioError` set.
+bool StreamPackageFile(const std::filesystem::path& path, const CryptoPP::RSAFunction* publicKey,
+                       RecordSink& sink, const PackageReadLimits& limits,
+                       PackageReadStatus& status, std::string& ioError);
+
+}  // namespace rigwright
