@@ -89,11 +89,14 @@ const char* GzipHeaderField(std::size_t offset) {
   return "operating system";
 }
 
-PackageReadStatus CheckGzipHeader(std::span<const std::uint8_t> payload) {
+}  // namespace
+
+PackageReadStatus CheckGzipHeader(std::span<const std::uint8_t> payload,
+                                  std::uint64_t payloadBytes) {
   if (payload.size() < 3 || !std::equal(kGzipHeader, kGzipHeader + 3, payload.begin())) {
     return Failure(PackageError::kNotGzip, "the payload does not begin with a gzip header");
   }
-  if (payload.size() < sizeof kGzipHeader + kGzipTrailerBytes) {
+  if (payloadBytes < sizeof kGzipHeader + kGzipTrailerBytes) {
     return Failure(PackageError::kCorruptCompressedData, "the gzip member is cut short");
   }
   for (std::size_t at = 3; at < sizeof kGzipHeader; ++at) {
@@ -106,6 +109,8 @@ PackageReadStatus CheckGzipHeader(std::span<const std::uint8_t> payload) {
   }
   return {};
 }
+
+namespace {
 
 // The content length the trailer states, but no more than the deflate data can produce or the
 // limit allows: the one allocation a valid member needs.
@@ -128,7 +133,9 @@ PackageReadStatus InflateFailure(int status, const z_stream& z) {
 PackageReadStatus DecompressPayload(std::span<const std::uint8_t> payload,
                                     const PackageReadLimits& limits, Bytes& content) {
   content.clear();
-  if (PackageReadStatus header = CheckGzipHeader(payload); !header.ok()) return header;
+  if (PackageReadStatus header = CheckGzipHeader(payload, payload.size()); !header.ok()) {
+    return header;
+  }
   const std::uint64_t stated = ReadUint32(&payload[payload.size() - 4]);
   // Unless the limit admits content of 4 GiB and more, the trailer states the whole length.
   const bool statedIsWhole = limits.maxContentBytes < stated + (std::uint64_t{1} << 32);

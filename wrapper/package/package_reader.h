@@ -97,6 +97,11 @@ PackageView ParsePackageContent(Bytes content);
 PackageReadStatus DecompressPayload(std::span<const std::uint8_t> payload,
                                     const PackageReadLimits& limits, Bytes& content);
 
+// Checks the start of a payload of `payloadBytes` bytes (at least its first ten bytes, when it
+// has them) against the fixed gzip header.
+PackageReadStatus CheckGzipHeader(std::span<const std::uint8_t> payload,
+                                  std::uint64_t payloadBytes);
+
 // Loads an RSA public key from PEM text ("-----BEGIN PUBLIC KEY-----", SubjectPublicKeyInfo).
 bool LoadPublicKeyPem(std::string_view pem, CryptoPP::RSAFunction& key, std::string* error);
 

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "wrapper/package/package_stream.h"
 #include "wrapper/package/package_test_util.h"
 
 namespace rigwright {
@@ -12,8 +13,47 @@ namespace {
 
 using namespace rigwright::testing;
 
+// Counts what a stream reader hands on.
+struct CountingSink : RecordSink {
+  bool BeginRecord(std::string_view name, std::uint64_t) override {
+    names.emplace_back(name);
+    return true;
+  }
+  bool RecordData(std::span<const std::uint8_t> data) override {
+    bytes += data.size();
+    return true;
+  }
+  bool EndRecord() override { return true; }
+  std::vector<std::string> names;
+  std::uint64_t bytes = 0;
+};
+
+// What the stream reader finds in `package`, fed in pieces of `piece` bytes.
+PackageError StreamErrorOf(const Bytes& package, const CryptoPP::RSAFunction* key,
+                           const PackageReadLimits& limits, std::size_t piece) {
+  CountingSink sink;
+  PackageStreamReader reader(package.size(), key, sink, limits);
+  for (std::size_t at = 0; at < package.size(); at += piece) {
+    if (!reader.Feed(std::span(package).subspan(at, std::min(piece, package.size() - at)))) break;
+  }
+  return reader.Finish().error;
+}
+
+// The error a reader finds; the stream reader, fed whole or byte by byte, must find the same.
+// Without the key it reads records before the gzip trailer's checksum can tell that the data is
+// damaged, so a damaged member may show as a broken record rule first.
 PackageError ErrorOf(const Bytes& package, const PackageReadLimits& limits = {}) {
-  return ReadSignedPackage(package, BuiltInPublicKey(), limits).error;
+  const PackageError error = ReadSignedPackage(package, BuiltInPublicKey(), limits).error;
+  EXPECT_EQ(StreamErrorOf(package, &BuiltInPublicKey(), limits, package.size() + 1), error);
+  EXPECT_EQ(StreamErrorOf(package, &BuiltInPublicKey(), limits, 1), error);
+  const PackageError unverified = ViewPackageUnverified(package, limits).error;
+  const PackageError streamed = StreamErrorOf(package, nullptr, limits, 7);
+  if (unverified == PackageError::kCorruptCompressedData) {
+    EXPECT_NE(streamed, PackageError::kNone);
+  } else {
+    EXPECT_EQ(streamed, unverified);
+  }
+  return error;
 }
 
 constexpr std::size_t kGzipOsOffset = 9;
@@ -61,6 +101,25 @@ TEST_F(PackageTamperTest, IntactPackageReadsBack) {
   ASSERT_EQ(result.records.size(), 2u);
   EXPECT_EQ(result.records[0].name, "Base.stl");
   EXPECT_EQ(ToText(result.records[1].data), "{\"MachineDefinition\":{}}");
+}
+
+TEST(PackageStreamTest, RecordsAreHandedOnAsTheyAreFoundWhateverThePieces) {
+  Bytes big(3 * kCompressionChunkBytes + 11);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * i >> 7);
+  const Bytes package = MakePackage({{"a", {}}, {"big.stl", big}, {"config.json", ToBytes("{}")}});
+  for (const std::size_t piece : {std::size_t{1} << 20, std::size_t{4093}}) {
+    CountingSink sink;
+    PackageStreamReader reader(package.size(), &BuiltInPublicKey(), sink);
+    for (std::size_t at = 0; at < package.size(); at += piece) {
+      ASSERT_TRUE(
+          reader.Feed(std::span(package).subspan(at, std::min(piece, package.size() - at))));
+    }
+    const PackageReadStatus status = reader.Finish();
+    ASSERT_TRUE(status.ok()) << status.detail;
+    EXPECT_EQ(sink.names, (std::vector<std::string>{"a", "big.stl", "config.json"}));
+    EXPECT_EQ(sink.bytes, big.size() + 2);
+    EXPECT_EQ(reader.contentBytes(), 3 * 9 + 1 + 7 + 11 + big.size() + 2);
+  }
 }
 
 TEST_F(PackageTamperTest, FlippingAnyByteOfSignatureOrPayloadBreaksTheSignature) {
