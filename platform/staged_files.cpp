@@ -27,7 +27,10 @@ std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target, c
   return target.parent_path() / (name + suffix);
 }
 
-StagedFiles::~StagedFiles() { RemoveStaged(); }
+StagedFiles::~StagedFiles() {
+  open_.reset();
+  RemoveStaged();
+}
 
 bool StagedFiles::Stage(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
   return Stage(target, [bytes](NewFile& file) { return file.Write(bytes); });
@@ -43,6 +46,25 @@ bool StagedFiles::Stage(const std::filesystem::path& target,
   }
   staged_.push_back({temporary, target, {}, false});
   return true;
+}
+
+NewFile* StagedFiles::Begin(const std::filesystem::path& target) {
+  auto file = std::make_unique<NewFile>();
+  const std::filesystem::path temporary = TemporaryPathBeside(target, ".new");
+  if (!file->Create(temporary, target)) {
+    error_ = file->error();
+    return nullptr;
+  }
+  staged_.push_back({temporary, target, {}, false});
+  open_ = std::move(file);
+  return open_.get();
+}
+
+bool StagedFiles::End() {
+  const bool ok = open_ && open_->Finish();
+  if (!ok && open_) error_ = open_->error();
+  open_.reset();
+  return ok;
 }
 
 bool StagedFiles::Commit() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -32,6 +33,11 @@ class StagedFiles {
   // The same for content that `write` writes into the new file piece by piece. When `write`
   // returns false the file is removed; error() then holds the file's own error, if any.
   bool Stage(const std::filesystem::path& target, const std::function<bool(NewFile&)>& write);
+  // Starts staging a file for `target` whose content comes in pieces over time: write them to
+  // the returned file, then call End. Null (see error()) when the file cannot be created.
+  NewFile* Begin(const std::filesystem::path& target);
+  // Flushes and closes the file started last.
+  bool End();
 
   // Renames the staged files over their targets, in staging order. Each replaced target is kept
   // under a temporary name until all renames have succeeded. On failure every target is put back
@@ -53,6 +59,7 @@ class StagedFiles {
   void RemoveStaged();
 
   std::vector<Entry> staged_;
+  std::unique_ptr<NewFile> open_;  // the file started by Begin and not yet ended
   std::string error_;
 };
 

@@ -5,12 +5,16 @@
 #include <iomanip>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <optional>
 
 #include "common/path_text.h"
+#include "platform/file_write.h"
 #include "platform/staged_files.h"
 #include "tools/cli.h"
 #include "wrapper/machine/file_bytes.h"
 #include "wrapper/package/package_reader.h"
+#include "wrapper/package/package_stream.h"
 #include "wrapper/package/signing_key.h"
 
 namespace rigwright::cli {
@@ -68,28 +72,109 @@ class ContentBudget {
   std::uint64_t left_ = PackageReadLimits{}.maxContentBytes;
 };
 
-void PrintRecordLine(const RecordView& record, int indent) {
-  std::cout << std::string(indent, ' ') << std::setw(12) << record.data.size() << "  "
+// A record as a listing shows it: its name and its data's length.
+struct RecordLine {
+  std::string name;
+  std::uint64_t size = 0;
+};
+
+// Views of `lines` for the checks that take records (their data is not held).
+std::vector<RecordView> ViewsOf(const std::vector<RecordLine>& lines) {
+  std::vector<RecordView> views;
+  views.reserve(lines.size());
+  for (const RecordLine& line : lines) views.push_back({line.name, {}});
+  return views;
+}
+
+// What reading a package found: its outcome and its records' names and sizes. Records that may
+// be a bundle's packages are read as packages themselves on the way (one level down only); which
+// of them are is known once all names are.
+struct ReadPackage {
+  PackageReadStatus status;
+  std::vector<RecordLine> records;
+  std::map<std::size_t, ReadPackage> nested;  // by record index
+  std::uint64_t contentBytes = 0;
+};
+
+class ListingSink : public RecordSink {
+ public:
+  // Without a budget, nothing nested is read.
+  ListingSink(ReadPackage& into, const CryptoPP::RSAFunction* key, ContentBudget* budget)
+      : into_(into), key_(key), budget_(budget) {}
+
+  bool BeginRecord(std::string_view name, std::uint64_t dataBytes) override {
+    into_.records.push_back({std::string(name), dataBytes});
+    if (budget_ && (name.ends_with(".OrvaneSim") || name.ends_with(".OrvaneSimCfg"))) {
+      nested_ = &into_.nested[into_.records.size() - 1];
+      nestedSink_ = std::make_unique<ListingSink>(*nested_, key_, nullptr);
+      nestedReader_ =
+          std::make_unique<PackageStreamReader>(dataBytes, key_, *nestedSink_, budget_->Limits());
+      nestedFeeding_ = true;
+    }
+    return true;
+  }
+  bool RecordData(std::span<const std::uint8_t> data) override {
+    if (nestedReader_ && nestedFeeding_) nestedFeeding_ = nestedReader_->Feed(data);
+    return true;
+  }
+  bool EndRecord() override {
+    if (!nestedReader_) return true;
+    nested_->status = nestedReader_->Finish();
+    nested_->contentBytes = nestedReader_->contentBytes();
+    budget_->Spend(nested_->contentBytes);
+    nestedReader_.reset();
+    nestedSink_.reset();
+    return true;
+  }
+
+ private:
+  ReadPackage& into_;
+  const CryptoPP::RSAFunction* key_;
+  ContentBudget* budget_;
+  ReadPackage* nested_ = nullptr;
+  std::unique_ptr<ListingSink> nestedSink_;
+  std::unique_ptr<PackageStreamReader> nestedReader_;
+  bool nestedFeeding_ = false;
+};
+
+// Reads the package file in one streaming pass; false (with the error printed) when the file
+// cannot be read.
+bool ReadPackageStreaming(const std::string& file, const CryptoPP::RSAFunction* key,
+                          ReadPackage& package) {
+  ContentBudget budget;
+  ListingSink sink(package, key, &budget);
+  std::string ioError;
+  if (!StreamPackageFile(PathFromUtf8(file), key, sink, budget.Limits(), package.status, ioError)) {
+    return Refuse(file, ioError);
+  }
+  return true;
+}
+
+// The bundle's two packages among the records read, if they are there.
+std::optional<NestedPackages> NestedOf(const ReadPackage& package) {
+  return FindNestedPackages(ViewsOf(package.records));
+}
+
+void PrintRecordLine(const RecordLine& record, int indent) {
+  std::cout << std::string(indent, ' ') << std::setw(12) << record.size << "  "
             << PrintableName(record.name) << "\n";
 }
 
-void PrintNested(const RecordView& record, int indent, ContentBudget& budget) {
-  const PackageView nested = ViewPackageUnverified(record.data, budget.Limits());
-  budget.Spend(nested.content.size());
-  if (!nested.ok()) {
-    std::cout << std::string(indent, ' ') << "(" << Describe(nested) << ")\n";
+void PrintNested(const ReadPackage& nested, int indent) {
+  if (!nested.status.ok()) {
+    std::cout << std::string(indent, ' ') << "(" << Describe(nested.status) << ")\n";
     return;
   }
-  for (const RecordView& inner : nested.records) PrintRecordLine(inner, indent);
+  for (const RecordLine& inner : nested.records) PrintRecordLine(inner, indent);
 }
 
 // The records of `package`, and under a bundle's two nested packages their records.
-void PrintRecords(const PackageView& package, ContentBudget& budget) {
-  const std::optional<NestedPackages> nested = FindNestedPackages(package.records);
+void PrintRecords(const ReadPackage& package) {
+  const std::optional<NestedPackages> nested = NestedOf(package);
   for (std::size_t i = 0; i < package.records.size(); ++i) {
     PrintRecordLine(package.records[i], 0);
     if (nested && (i == nested->machine || i == nested->configuration)) {
-      PrintNested(package.records[i], 14, budget);
+      PrintNested(package.nested.at(i), 14);
     }
   }
 }
@@ -148,21 +233,13 @@ bool LoadVerificationKey(const Arguments& parsed, CryptoPP::RSAFunction& key) {
   return false;
 }
 
-struct Verification {
-  const CryptoPP::RSAFunction& key;
-  ContentBudget budget;
-};
-
-// Verifies one package and prints one line for it, and a warning for each name that `extract`
-// would refuse. The verified package is left in `package`.
-bool VerifyOne(const std::string& label, std::span<const std::uint8_t> bytes, int indent,
-               Verification& verification, PackageView& package) {
-  package = ViewSignedPackage(bytes, verification.key, verification.budget.Limits());
-  verification.budget.Spend(package.content.size());
-  if (!package.ok()) return Refuse(label, Describe(package));
+// Prints one line for a verified package, and a warning for each name that `extract` would
+// refuse.
+bool ReportVerified(const std::string& label, const ReadPackage& package, int indent) {
+  if (!package.status.ok()) return Refuse(label, Describe(package.status));
   std::cout << std::string(indent, ' ') << label << ": OK, signature verified, "
             << Counted(package.records.size(), "record") << "\n";
-  for (const NameProblem& problem : NameProblems(package.records)) {
+  for (const NameProblem& problem : NameProblems(ViewsOf(package.records))) {
     Warning(label + ": extract would refuse record " + Quoted(problem.name) + ": " +
             problem.reason);
   }
@@ -170,18 +247,14 @@ bool VerifyOne(const std::string& label, std::span<const std::uint8_t> bytes, in
 }
 
 // Verifies a package and, when it is a bundle, its two nested packages.
-bool VerifyTree(const std::string& label, std::span<const std::uint8_t> bytes,
-                Verification& verification) {
-  PackageView outer;
-  if (!VerifyOne(label, bytes, 0, verification, outer)) return false;
-  const std::optional<NestedPackages> nested = FindNestedPackages(outer.records);
+bool VerifyTree(const std::string& label, const ReadPackage& outer) {
+  if (!ReportVerified(label, outer, 0)) return false;
+  const std::optional<NestedPackages> nested = NestedOf(outer);
   if (!nested) return true;
   bool ok = true;
   for (const std::size_t index : {nested->machine, nested->configuration}) {
-    const RecordView& record = outer.records[index];
-    PackageView inner;
-    ok = VerifyOne(label + " [" + PrintableName(record.name) + "]", record.data, 2, verification,
-                   inner) &&
+    ok = ReportVerified(label + " [" + PrintableName(outer.records[index].name) + "]",
+                        outer.nested.at(index), 2) &&
          ok;
   }
   return ok;
@@ -247,17 +320,57 @@ std::string FolderProblem(const fs::path& folder, const fs::path& relative, bool
   return {};
 }
 
+// Writes the records of the package, as a second pass over it streams them, into files staged
+// beside their targets.
+class ExtractingSink : public RecordSink {
+ public:
+  ExtractingSink(const fs::path& folder, MadeFolders& made, StagedFiles& staged)
+      : folder_(folder), made_(made), staged_(staged) {}
+
+  bool BeginRecord(std::string_view name, std::uint64_t) override {
+    const fs::path target = folder_ / PathFromUtf8(std::string(name)).lexically_normal();
+    std::error_code error;
+    if (!made_.Make(target.parent_path(), error)) {
+      problem_ = {Utf8FromPath(target.parent_path()), "cannot be created: " + error.message()};
+      return false;
+    }
+    file_ = staged_.Begin(target);
+    return file_ || Failed();
+  }
+  bool RecordData(std::span<const std::uint8_t> data) override {
+    if (file_->Write(data)) return true;
+    problem_ = {{}, file_->error()};
+    return false;
+  }
+  bool EndRecord() override { return staged_.End() || Failed(); }
+
+  // The subject and text of the failure that stopped the extraction.
+  std::pair<std::string, std::string> problem_;
+
+ private:
+  bool Failed() {
+    problem_ = {{}, staged_.error()};
+    return false;
+  }
+
+  fs::path folder_;
+  MadeFolders& made_;
+  StagedFiles& staged_;
+  NewFile* file_ = nullptr;
+};
+
 // Writes every record under `folder`, all or nothing: no file and no folder is left behind when
-// anything is refused or fails.
-bool ExtractRecords(const std::string& package, std::span<const RecordView> records,
+// anything is refused or fails. The names are all checked (a first pass, which holds only them)
+// before anything is created; the second pass writes the records as they are inflated.
+bool ExtractRecords(const std::string& package, const ReadPackage& listed,
                     const std::string& folderText, bool overwrite) {
-  const std::vector<NameProblem> problems = NameProblems(records);
+  const std::vector<NameProblem> problems = NameProblems(ViewsOf(listed.records));
   if (!problems.empty()) {
     return Refuse(package, "record " + Quoted(problems.front().name) +
                                " refused: " + problems.front().reason);
   }
   const fs::path folder = PathFromUtf8(folderText);
-  for (const RecordView& record : records) {
+  for (const RecordLine& record : listed.records) {
     const std::string problem =
         FolderProblem(folder, PathFromUtf8(record.name).lexically_normal(), overwrite);
     if (!problem.empty())
@@ -270,13 +383,17 @@ bool ExtractRecords(const std::string& package, std::span<const RecordView> reco
                                   (error ? ": " + error.message() : ": something else is there"));
   }
   StagedFiles staged;
-  for (const RecordView& record : records) {
-    const fs::path target = folder / PathFromUtf8(record.name).lexically_normal();
-    if (!made.Make(target.parent_path(), error)) {
-      return Refuse(Utf8FromPath(target.parent_path()), "cannot be created: " + error.message());
-    }
-    if (!staged.Stage(target, record.data)) return Refuse(package, staged.error());
+  ExtractingSink sink(folder, made, staged);
+  PackageReadStatus status;
+  std::string ioError;
+  if (!StreamPackageFile(PathFromUtf8(package), nullptr, sink, {}, status, ioError)) {
+    return Refuse(package, ioError);
   }
+  if (!sink.problem_.second.empty()) {
+    return Refuse(sink.problem_.first.empty() ? package : sink.problem_.first,
+                  sink.problem_.second);
+  }
+  if (!status.ok()) return Refuse(package, Describe(status));
   if (!staged.Commit()) return Refuse(package, staged.error());
   made.Keep();
   return true;
@@ -297,14 +414,11 @@ int RunList(const std::vector<std::string>& args) {
   }
   if (parsed.positional.size() != 1) return UsageError("list", "needs <package>");
   const std::string& file = parsed.positional[0];
-  Bytes bytes;
-  if (!ReadPackageFile(file, bytes)) return kFailure;
-  ContentBudget budget;
-  const PackageView package = ViewPackageUnverified(bytes, budget.Limits());
-  if (!package.ok()) return Error(file, Describe(package));
-  budget.Spend(package.content.size());
+  ReadPackage package;
+  if (!ReadPackageStreaming(file, nullptr, package)) return kFailure;
+  if (!package.status.ok()) return Error(file, Describe(package.status));
   std::cout << file << ": " << Counted(package.records.size(), "record") << "\n";
-  PrintRecords(package, budget);
+  PrintRecords(package);
   return kSuccess;
 }
 
@@ -323,10 +437,9 @@ int RunVerify(const std::vector<std::string>& args) {
   if (parsed.positional.size() != 1) return UsageError("verify", "needs <package>");
   CryptoPP::RSAFunction key;
   if (!LoadVerificationKey(parsed, key)) return kFailure;
-  Bytes bytes;
-  if (!ReadPackageFile(parsed.positional[0], bytes)) return kFailure;
-  Verification verification{key, {}};
-  return VerifyTree(parsed.positional[0], bytes, verification) ? kSuccess : kFailure;
+  ReadPackage package;
+  if (!ReadPackageStreaming(parsed.positional[0], &key, package)) return kFailure;
+  return VerifyTree(parsed.positional[0], package) ? kSuccess : kFailure;
 }
 
 int RunExtract(const std::vector<std::string>& args) {
@@ -344,11 +457,16 @@ int RunExtract(const std::vector<std::string>& args) {
   }
   if (parsed.positional.size() != 2) return UsageError("extract", "needs <package> <folder>");
   const std::string& file = parsed.positional[0];
-  Bytes bytes;
-  if (!ReadPackageFile(file, bytes)) return kFailure;
-  const PackageView package = ViewPackageUnverified(bytes);
-  if (!package.ok()) return Error(file, Describe(package));
-  if (!ExtractRecords(file, package.records, parsed.positional[1], parsed.Has("--overwrite"))) {
+  ReadPackage package;
+  ContentBudget noNesting;
+  ListingSink names(package, nullptr, nullptr);
+  std::string ioError;
+  if (!StreamPackageFile(PathFromUtf8(file), nullptr, names, noNesting.Limits(), package.status,
+                         ioError)) {
+    return Error(file, ioError);
+  }
+  if (!package.status.ok()) return Error(file, Describe(package.status));
+  if (!ExtractRecords(file, package, parsed.positional[1], parsed.Has("--overwrite"))) {
     return kFailure;
   }
   std::cout << "Extracted " << Counted(package.records.size(), "record") << " into "

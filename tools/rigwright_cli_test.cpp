@@ -347,6 +347,22 @@ TEST_F(CliTest, ExtractThatFailsHalfwayRemovesTheFoldersItMade) {
   EXPECT_EQ(dir_.Names("kept"), std::vector<std::string>{"mine.txt"});
 }
 
+// Extract streams the package twice (names first, then the records as they are inflated);
+// damage found only at the end of the payload (the gzip trailer's checksum) still leaves no
+// file and no folder behind.
+TEST_F(CliTest, ExtractOfAPackageDamagedAtItsEndWritesNothing) {
+  FileMap files = {{"a.txt", Bytes(3 << 20, 'a')}, {"b.txt", {'b'}}};
+  const std::string package = WritePackage("damaged.OrvaneSim", files);
+  Bytes bytes = ReadBytes(package);
+  bytes[bytes.size() - 8] ^= 0x01;  // the CRC-32 of the content
+  dir_.Write("damaged.OrvaneSim", Text(bytes));
+  const Outcome outcome = Run({"extract", package, dir_.text() + "new/out"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("corrupt-compressed-data"), std::string::npos) << outcome.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "new"));
+  EXPECT_EQ(Run({"list", package}).status, 1);
+}
+
 TEST_F(CliTest, NamesThatExtractWouldRefuseAreWarnedAboutAndPrintedEscaped) {
   const std::string package =
       CraftedPackage({"./x", "x", "a\\b", "evil\x1B[2J.stl", "line\nbreak"});
