@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace rigwright {
+#include "platform/file_write.h"
 
-class NewFile;
+namespace rigwright {
 
 // A short hidden name in the folder of `target` (".rigwright-<16 hex digits><suffix>") that no
 // earlier run left behind, so that creating it exclusively cannot fail on a leftover and two

@@ -116,18 +116,26 @@ ParallelGzip::ParallelGzip(CompressedSink sink, CompressionOptions options)
                                     : std::max(1u, std::thread::hardware_concurrency())) {
   pending_.reserve(kCompressionChunkBytes);
   // With one thread every chunk is compressed on the calling thread.
-  if (threads_ > 1) {
+  if (threads_ <= 1) return;
+  try {
     for (unsigned i = 0; i < threads_; ++i) workers_.emplace_back([this] { Work(); });
+  } catch (...) {
+    // No destructor runs for a constructor that throws: the workers started must end here.
+    StopWorkers();
+    throw;
   }
 }
 
-ParallelGzip::~ParallelGzip() {
+ParallelGzip::~ParallelGzip() { StopWorkers(); }
+
+void ParallelGzip::StopWorkers() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
   workToDo_.notify_all();
   for (std::thread& worker : workers_) worker.join();
+  workers_.clear();
 }
 
 void ParallelGzip::Work() {

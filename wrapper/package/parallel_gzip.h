@@ -59,6 +59,7 @@ class ParallelGzip {
   bool Submit(bool last);
   bool Drain(std::size_t keepInFlight);
   void Work();
+  void StopWorkers();
 
   CompressedSink sink_;
   unsigned threads_;
