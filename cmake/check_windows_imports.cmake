@@ -8,7 +8,7 @@ set(system_dlls
   advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll crypt32.dll gdi32.dll gdiplus.dll
   imm32.dll kernel32.dll msimg32.dll msvcrt.dll ntdll.dll ole32.dll oleacc.dll oleaut32.dll
   rpcrt4.dll secur32.dll shell32.dll shlwapi.dll ucrtbase.dll user32.dll userenv.dll
-  uxtheme.dll version.dll wininet.dll winmm.dll winspool.drv ws2_32.dll)
+  uxtheme.dll version.dll winhttp.dll wininet.dll winmm.dll winspool.drv ws2_32.dll)
 
 file(STRINGS "${PROGRAM_LIST}" programs)
 if(NOT programs)
