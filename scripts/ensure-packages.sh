@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Rigwright need, when any is
 # missing. Safe to run again: it does nothing when everything is there.
+#   scripts/ensure-packages.sh          what the normal and sanitizer builds need
+#   scripts/ensure-packages.sh --fuzz   that and clang with its fuzzer and sanitizer runtimes
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,9 @@ packages=(
   openssl gzip
   libx11-dev xvfb xauth procps openbox
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
