@@ -4,6 +4,8 @@
 #   ./test.sh --sanitize   the same tests in the address+undefined sanitizer build
 #   ./test.sh --windows    the Windows build (mingw-w64, warnings are errors) and its tests under
 #                          Wine; builds the Windows libraries first when they are missing or stale
+#   ./test.sh --fuzz [s]   builds the fuzz harnesses with clang and runs each for s seconds
+#                          (default 60) on its corpus; a crash or broken invariant fails
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,8 +13,19 @@ preset=ci
 case "${1:-}" in
   --sanitize) preset=sanitize ;;
   --windows) preset=windows ;;
+  --fuzz)
+    seconds="${2:-60}"
+    if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
+      echo "./test.sh --fuzz: seconds must be a whole number above 0, not \"$seconds\"" >&2
+      exit 2
+    fi
+    scripts/ensure-packages.sh --fuzz
+    cmake --preset fuzz >/dev/null
+    cmake --build --preset fuzz
+    exec fuzz/run-fuzzers.sh build/fuzz "$seconds"
+    ;;
   "") ;;
-  *) echo "usage: ./test.sh [--sanitize|--windows]" >&2; exit 2 ;;
+  *) echo "usage: ./test.sh [--sanitize | --windows | --fuzz [seconds]]" >&2; exit 2 ;;
 esac
 
 # Wine starts before the build: the build runs its own tools and lists the tests through it.
