@@ -304,15 +304,7 @@ class OnlyThisUser {
 
 // The pipe's path is its name; the checks keep the rules of every platform alike.
 std::string PipeSocketPath(std::string_view pipeName, std::string* error) {
-  if (!pipeName.starts_with(kPipeNamePrefix)) {
-    *error = "\"" + std::string(pipeName) + "\" is not a pipe name";
-    return {};
-  }
-  const std::string_view name = pipeName.substr(kPipeNamePrefix.size());
-  if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != name.npos) {
-    *error = "pipe name \"" + std::string(pipeName) + "\" cannot name a pipe";
-    return {};
-  }
+  if (PipeNameAfterPrefix(pipeName, error).empty()) return {};
   if (pipeName.size() > kMaxPipeNameLength) {
     *error = "pipe name \"" + std::string(pipeName) + "\" is too long";
     return {};
