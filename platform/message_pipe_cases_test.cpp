@@ -7,7 +7,7 @@
 
 #include "common/pipe_protocol.h"
 #include "platform/message_pipe.h"
-#include "platform/testing/pipe_test_place.h"
+#include "platform/testing/pipe_test.h"
 
 namespace rigwright {
 namespace {
@@ -15,32 +15,7 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-class MessagePipeTest : public ::testing::Test {
- protected:
-  std::unique_ptr<PipeServer> Listen() {
-    std::string error;
-    auto server = ListenOnPipe(pipe_, &error);
-    EXPECT_TRUE(server) << error;
-    return server;
-  }
-
-  // The server's end of a connection, and the client connected to `server`. The client goes
-  // first: on Windows a server's end that wrote waits for its client to leave.
-  struct Connected {
-    std::unique_ptr<PipeConnection> accepted;
-    std::unique_ptr<PipeConnection> client;
-  };
-  Connected Connect(PipeServer& server) {
-    Connected pair{nullptr, ConnectToPipe(pipe_)};
-    EXPECT_TRUE(pair.client);
-    if (pair.client) pair.accepted = server.Accept();
-    EXPECT_TRUE(pair.accepted);
-    return pair;
-  }
-
-  PipeTestPlace place_;
-  const std::string pipe_ = place_.name();
-};
+class MessagePipeTest : public PipeTest {};
 
 TEST_F(MessagePipeTest, MessagesKeepTheirBoundariesBothWays) {
   auto server = Listen();
@@ -150,6 +125,17 @@ TEST_F(MessagePipeTest, WakeEndsAWaitingReadOfAnAcceptedConnectionAndEveryLaterO
   EXPECT_EQ(connection->ReadWithin(kMaxMessageBytes, std::chrono::minutes(1), &message),
             PipeReadResult::kWoken)
       << "the connection may outlive its server";
+}
+
+TEST_F(MessagePipeTest, NamesThatCannotNameAPipeAreRefused) {
+  for (std::string_view name : {"OrvaneRigwrightPipe", "\\\\.\\pipe\\", "\\\\.\\pipe\\.",
+                                "\\\\.\\pipe\\..", "\\\\.\\pipe\\a/b", "\\\\.\\pipe\\a\\b"}) {
+    std::string error;
+    EXPECT_EQ(PipeSocketPath(name, &error), "") << name;
+    EXPECT_FALSE(error.empty()) << name;
+    EXPECT_EQ(ListenOnPipe(name, &error), nullptr) << name;
+    EXPECT_EQ(ConnectToPipe(name), nullptr) << name;
+  }
 }
 
 TEST_F(MessagePipeTest, TheClientWaitsForAReplyAsLongAsTheServerTakes) {
