@@ -3,7 +3,8 @@
 #   ./test.sh              the CI build (warnings are errors) and every test
 #   ./test.sh --sanitize   the same tests in the address+undefined sanitizer build
 #   ./test.sh --windows    the Windows build (mingw-w64, warnings are errors) and its tests under
-#                          Wine; builds the Windows libraries first when they are missing or stale
+#                          Wine on a virtual display; builds the Windows libraries first when they
+#                          are missing or stale
 set -euo pipefail
 cd "$(dirname "$0")"
 
