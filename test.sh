@@ -3,7 +3,8 @@
 #   ./test.sh              the CI build (warnings are errors) and every test
 #   ./test.sh --sanitize   the same tests in the address+undefined sanitizer build
 #   ./test.sh --windows    the Windows build (mingw-w64, warnings are errors) and its tests under
-#                          Wine; builds the Windows libraries first when they are missing or stale
+#                          Wine, then the Windows packages against the Linux ones; builds the
+#                          Windows libraries first when they are missing or stale
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -40,6 +41,8 @@ if [ "$preset" = windows ]; then
   start_wine
   cmake --build --preset windows
   ctest --preset windows -j "$(nproc)"
+  # Packages made by rigwright.exe against the Linux tool's (which it builds when missing).
+  scripts/windows-interop.sh build/windows build/ci
   exit
 fi
 
