@@ -31,11 +31,13 @@ class Win32SharedLibrary final : public SharedLibrary {
 std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& pathOrName, Unloading unloading,
                                                  std::string* error) {
   // A library loaded from a folder finds the DLLs it brings beside it: the folder joins the
-  // process's DLL search (and stays there, for what the library loads later).
-  const std::string_view folder = DirectoryPrefixOf(pathOrName);
-  if (!folder.empty()) ::SetDllDirectoryW(Utf16FromUtf8(folder).c_str());
+  // process's DLL search (and stays there, for what the library loads later). The loader wants
+  // backslashes; Rigwright's paths may have either.
+  std::wstring folder = Utf16FromUtf8(DirectoryPrefixOf(pathOrName));
   std::wstring wide = Utf16FromUtf8(pathOrName);
-  std::replace(wide.begin(), wide.end(), L'/', L'\\');  // the loader wants backslashes
+  std::replace(folder.begin(), folder.end(), L'/', L'\\');
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  if (!folder.empty()) ::SetDllDirectoryW(folder.c_str());
   const HMODULE module = ::LoadLibraryW(wide.c_str());
   if (!module) {
     *error = "cannot load " + pathOrName + ": " + Win32ErrorText(::GetLastError());

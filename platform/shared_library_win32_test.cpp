@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/path_text.h"
 #include "common/testing/test_folder.h"
 #include "platform/shared_library.h"
@@ -35,6 +37,15 @@ TEST_F(SharedLibraryTest, ALibraryInANonAsciiFolderLoadsByPathAndThenByName) {
   auto byName = LoadSharedLibrary("Engine.dll", Unloading::kNever, &error);
   ASSERT_TRUE(byName) << error;
   EXPECT_NE(byName->Symbol("RigwrightTestAnswer"), nullptr);
+}
+
+TEST_F(SharedLibraryTest, APathWithForwardSlashesLoadsToo) {
+  std::string path = Utf8FromPath(folder_ / "Engine.dll");
+  std::replace(path.begin(), path.end(), '\\', '/');
+  std::string error;
+  auto library = LoadSharedLibrary(path, Unloading::kOnClose, &error);
+  ASSERT_TRUE(library) << error;
+  EXPECT_NE(library->Symbol("RigwrightTestAnswer"), nullptr);
 }
 
 TEST_F(SharedLibraryTest, AMissingLibraryIsAnErrorNamingItAndTheSystemsReason) {
