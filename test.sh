@@ -3,8 +3,8 @@
 #   ./test.sh              the CI build (warnings are errors) and every test
 #   ./test.sh --sanitize   the same tests in the address+undefined sanitizer build
 #   ./test.sh --windows    the Windows build (mingw-w64, warnings are errors) and its tests under
-#                          Wine on a virtual display; builds the Windows libraries first when they
-#                          are missing or stale
+#                          Wine on a virtual display, then the Windows packages against the Linux
+#                          ones; builds the Windows libraries first when they are missing or stale
 #   ./test.sh --fuzz [s]   builds the fuzz harnesses with clang and runs each for s seconds
 #                          (default 60) on its corpus; a crash or broken invariant fails
 set -euo pipefail
@@ -60,6 +60,8 @@ if [ "$preset" = windows ]; then
   start_wine
   cmake --build --preset windows
   ctest --preset windows -j "$(nproc)"
+  # Packages made by rigwright.exe against the Linux tool's (which it builds when missing).
+  scripts/windows-interop.sh build/windows build/ci
   exit
 fi
 
