@@ -71,9 +71,13 @@ class PipeLink {
   ChildProcess* wrapper() const { return wrapper_.get(); }
   void SetWrapper(std::unique_ptr<ChildProcess> wrapper) { wrapper_ = std::move(wrapper); }
 
+  // Reads the one message of `connection` and answers it, as the server thread does with each
+  // connection it accepts. Open to any connection so that the handling of a message can be driven
+  // without a socket. Not to be called while the server thread serves a connection.
+  void ServeConnection(PipeConnection& connection);
+
  private:
   void ServeRequests();
-  void ServeConnection(PipeConnection& connection);
   void AnswerStlRequest(PipeConnection& connection);
   void TakeWorkingFolder(std::string_view text);
 

@@ -12,7 +12,9 @@ function(rigwright_add_tests target)
     set(ARG_LABEL unit)
   endif()
   add_executable(${target} ${ARG_SOURCES})
-  target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gmock)
+  # The test support in common/testing takes paths apart with rigwright_common's rules.
+  target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} rigwright_common GTest::gtest
+                                          GTest::gmock)
   if(ARG_WX_MAIN)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/common/testing/wx_test_main.cpp)
     target_link_libraries(${target} PRIVATE rigwright_wx)

@@ -52,7 +52,7 @@ TEST(ListMachineFilesTest, ListsEntriesWithTheExactMachineExtension) {
       << "a folder named x.mcfg counts; C.MCFG, a bare .mcfg and subfolders do not";
 
   EXPECT_FALSE(ListMachineFiles((dir.path() / "missing").string(), &error));
-  EXPECT_NE(error.find(dir.path().string() + "/missing"), std::string::npos) << error;
+  EXPECT_NE(error.find(Utf8FromPath(dir.path() / "missing")), std::string::npos) << error;
 }
 
 TEST_F(SeedTest, CopiesMissingMachinesWithTheirCompanionFolders) {

@@ -12,6 +12,19 @@ int CountEntries(std::string_view text) {
 
 }  // namespace
 
+std::string_view PipeNameAfterPrefix(std::string_view pipeName, std::string* error) {
+  if (!pipeName.starts_with(kPipeNamePrefix)) {
+    *error = "\"" + std::string(pipeName) + "\" is not a pipe name";
+    return {};
+  }
+  const std::string_view name = pipeName.substr(kPipeNamePrefix.size());
+  if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != name.npos) {
+    *error = "pipe name \"" + std::string(pipeName) + "\" cannot name a pipe";
+    return {};
+  }
+  return name;
+}
+
 FittedStlReply FitStlReply(std::string_view reply, std::size_t limit) {
   if (reply.size() <= limit) return {std::string(reply), 0};
   // The separator that ends the last fitting entry sits at index `limit` at most.

@@ -15,6 +15,11 @@ inline constexpr std::string_view kPipeNamePrefix = "\\\\.\\pipe\\";
 // The wrapper's pipe name when it is started without "--pipeName=". No add-in listens on it.
 inline constexpr std::string_view kDefaultPipeName = "\\\\.\\pipe\\OrvaneRigwrightPipe";
 
+// NAME of the pipe name "\\.\pipe\NAME", or an empty text (and `error` set) when `pipeName` lacks
+// the prefix or NAME cannot name a pipe on every platform: it is empty, "." or "..", or holds '/'
+// or '\'.
+std::string_view PipeNameAfterPrefix(std::string_view pipeName, std::string* error);
+
 // The wrapper's request for STL files; the whole message, 13 bytes.
 inline constexpr std::string_view kStlRequest = "Need stl path";
 

@@ -55,8 +55,8 @@ class NewFile {
 };
 
 // Puts the file `from` in the place of `to` in one step; an existing `to` is replaced.
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                 std::string* error);
+bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
+                           std::string* error);
 
 // Makes what stands at `target` reachable under `aside`, a new name in the same folder, so that it
 // can be put back after `target` has been replaced: a second link where the file system has them

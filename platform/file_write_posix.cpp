@@ -108,8 +108,8 @@ bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_
   return ok;
 }
 
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                 std::string* error) {
+bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
+                           std::string* error) {
   if (std::rename(from.c_str(), to.c_str()) != 0) {
     *error = PosixError("cannot replace", to, errno);
     return false;

@@ -4,6 +4,7 @@
 
 #include "common/testing/scoped_environment.h"
 #include "common/testing/test_folder.h"
+#include "platform/install_settings_posix.h"
 #include "platform/temporary_folder.h"
 
 namespace rigwright {

@@ -5,6 +5,10 @@
 // socket named NAME inside a private runtime folder of the user; the client finds it there. The
 // folder must be a directory owned by the user with no group or other access, else the pipe is
 // treated as unusable on both sides.
+//
+// On Windows the pipe is the system's named pipe of that very name, of one instance that only our
+// user may open; "socket path" then means that name (at most 256 characters), and a server
+// serves one connection at a time: a client that comes meanwhile finds the pipe busy.
 #pragma once
 
 #include <chrono>

@@ -288,15 +288,8 @@ bool BindAndListen(int fd, const std::string& path, std::string* error) {
 }  // namespace
 
 std::string PipeSocketPath(std::string_view pipeName, std::string* error) {
-  if (!pipeName.starts_with(kPipeNamePrefix)) {
-    *error = "\"" + std::string(pipeName) + "\" is not a pipe name";
-    return {};
-  }
-  const std::string_view name = pipeName.substr(kPipeNamePrefix.size());
-  if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != name.npos) {
-    *error = "pipe name \"" + std::string(pipeName) + "\" cannot name a socket";
-    return {};
-  }
+  const std::string_view name = PipeNameAfterPrefix(pipeName, error);
+  if (name.empty()) return {};
   std::string path = RuntimeFolder() + std::string(name);
   if (path.size() >= sizeof(sockaddr_un::sun_path)) {
     *error = "pipe socket path " + path + " is too long";

@@ -19,8 +19,10 @@ class SharedLibrary {
   virtual void* Symbol(const char* name) const = 0;
 };
 
-// Loads `pathOrName`: a path containing '/' is loaded from there, a plain file name through the
-// system's normal library search. Null with `error` set (what the loader said) on failure.
+// Loads `pathOrName`: a path containing a separator is loaded from there, a plain file name
+// through the system's normal library search. On Windows a path's folder also becomes the
+// process's DLL search folder, so that the DLLs the library brings beside it are found. Null with
+// `error` set (naming the library and what the loader said) on failure.
 std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& pathOrName, Unloading unloading,
                                                  std::string* error);
 

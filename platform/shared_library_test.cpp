@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/random_guid.h"
-
 namespace rigwright {
 namespace {
 
@@ -21,14 +19,6 @@ TEST(SharedLibraryTest, AMissingLibraryIsAnErrorNamingIt) {
   std::string error;
   EXPECT_EQ(LoadSharedLibrary("/nonexistent/libMavriloDll.so", Unloading::kNever, &error), nullptr);
   EXPECT_NE(error.find("/nonexistent/libMavriloDll.so"), std::string::npos) << error;
-}
-
-TEST(RandomGuidTest, EveryGuidIsNew) {
-  Guid first, second;
-  ASSERT_TRUE(NewRandomGuid(&first));
-  ASSERT_TRUE(NewRandomGuid(&second));
-  EXPECT_FALSE(first.data1 == second.data1 && first.data2 == second.data2 &&
-               first.data3 == second.data3 && first.data4 == second.data4);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <random>
 #include <system_error>
 
+#include "common/path_text.h"
 #include "platform/file_write.h"
 
 namespace rigwright {
@@ -24,7 +25,7 @@ std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target, c
     unsigned value = random();
     for (int j = 0; j < 4; ++j, value >>= 4) name += kHex[value & 0xF];
   }
-  return target.parent_path() / (name + suffix);
+  return target.parent_path() / PathFromUtf8(name + suffix);
 }
 
 StagedFiles::~StagedFiles() {
@@ -86,7 +87,7 @@ bool StagedFiles::PutInPlace(Entry& entry) {
   bool kept = false;
   if (!KeepAside(entry.target, aside, &kept, &error_)) return false;
   if (kept) entry.aside = aside;
-  if (!ReplaceFile(entry.temporary, entry.target, &error_)) return false;
+  if (!ReplaceFileAtomically(entry.temporary, entry.target, &error_)) return false;
   entry.placed = true;
   return true;
 }
@@ -102,11 +103,11 @@ void StagedFiles::RollBack() {
     // Where the target was linked rather than moved and never replaced, both names lead to the
     // same file: the rename then changes nothing and the removal drops the extra name.
     std::string ignored;
-    if (ReplaceFile(entry->aside, entry->target, &ignored)) {
+    if (ReplaceFileAtomically(entry->aside, entry->target, &ignored)) {
       RemoveQuietly(entry->aside);
     } else {
-      error_ +=
-          "; its earlier content could not be put back and is kept as " + entry->aside.string();
+      error_ += "; its earlier content could not be put back and is kept as " +
+                Utf8FromPath(entry->aside);
     }
   }
   staged_.clear();

@@ -95,7 +95,9 @@ TEST(StagedFilesTest, FailedCommitRestoresEveryTargetItAlreadyReplaced) {
 TEST(StagedFilesTest, ReplacedLinksAreRestoredAsLinks) {
   TestFolder dir;
   dir.Write("real.bin", "real");
-  std::filesystem::create_symlink("real.bin", dir.path() / "link.bin");
+  std::error_code noLinks;
+  std::filesystem::create_symlink("real.bin", dir.path() / "link.bin", noLinks);
+  if (noLinks) GTEST_SKIP() << "no symbolic links here: " << noLinks.message();
   StagedFiles files;
   ASSERT_TRUE(files.Stage(dir.path() / "link.bin", Bytes("new")));
   ASSERT_TRUE(files.Stage(dir.path() / "taken", Bytes("x")));

@@ -5,8 +5,8 @@
 
 namespace rigwright {
 
-// The temporary folder as UTF-8 text with a trailing '/' (TMPDIR when set); empty when the
-// system knows none.
+// The temporary folder as UTF-8 text with a trailing separator (TMPDIR when set; on Windows what
+// GetTempPathW gives: TMP, else TEMP, else the user's own); empty when the system knows none.
 std::string TemporaryFolder();
 
 }  // namespace rigwright

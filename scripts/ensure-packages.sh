@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Rigwright need, when any is
 # missing. Safe to run again: it does nothing when everything is there.
+#   scripts/ensure-packages.sh              the packages of the Linux build
+#   scripts/ensure-packages.sh --fuzz       those and clang with its fuzzer and sanitizer runtimes
+#   scripts/ensure-packages.sh <pkg>...     these packages instead
 set -euo pipefail
 
 packages=(
@@ -11,6 +14,11 @@ packages=(
   openssl gzip
   libx11-dev xvfb xauth procps openbox
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang-14 libclang-rt-14-dev)
+elif [ $# -gt 0 ]; then
+  packages=("$@")
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,4 @@
 // `rigwright bundle` and `rigwright install`: the export writers from the command line.
-#include <signal.h>
-
 #include <algorithm>
 #include <csignal>
 #include <iostream>
@@ -43,20 +41,18 @@ extern "C" void OnInterrupt(int) { interrupted = 1; }
 
 // While an export runs, Ctrl-C asks it to stop at its next file or slice, so that it can leave
 // everything as it was instead of dying half-way.
+// The C library's signal() is used, not sigaction(), because Windows has only this one (there a
+// console's Ctrl-C arrives as SIGINT as well).
 class InterruptCancelsExport {
  public:
-  InterruptCancelsExport() {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, &previous_);
-  }
-  ~InterruptCancelsExport() { ::sigaction(SIGINT, &previous_, nullptr); }
+  InterruptCancelsExport() : previous_(std::signal(SIGINT, OnInterrupt)) {}
+  ~InterruptCancelsExport() { std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_); }
   InterruptCancelsExport(const InterruptCancelsExport&) = delete;
   InterruptCancelsExport& operator=(const InterruptCancelsExport&) = delete;
 
  private:
-  struct sigaction previous_ {};
+  using Handler = void (*)(int);
+  Handler previous_;
 };
 
 ExportReport NewReport(const Arguments& parsed) {

@@ -1,8 +1,10 @@
 // rigwright: export machines to Kelmora's signed files, and look inside those files.
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "tools/cli.h"
 
 namespace {
@@ -21,8 +23,10 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
   using namespace rigwright::cli;
-  const std::vector<std::string> args(argv + (argc > 1 ? 2 : 1), argv + argc);
-  const std::string command = argc > 1 ? argv[1] : "";
+  const std::vector<std::string> arguments = rigwright::Utf8Arguments(argc, argv);
+  const std::string command = arguments.size() > 1 ? arguments[1] : "";
+  const std::vector<std::string> args(
+      arguments.begin() + std::min<std::size_t>(arguments.size(), 2), arguments.end());
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kUsage;
     return kSuccess;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/path_text.h"
+
 namespace rigwright {
 
 class TestFolder {
@@ -31,11 +33,11 @@ class TestFolder {
 
   const std::filesystem::path& path() const { return path_; }
   // The folder's path as text with a trailing '/', the form folder paths have in Rigwright.
-  std::string text() const { return path_.string() + "/"; }
+  std::string text() const { return Utf8FromPath(path_) + "/"; }
 
-  // Writes `content` to the relative path `name`, creating folders on the way.
+  // Writes `content` to the relative path `name` (UTF-8), creating folders on the way.
   std::filesystem::path Write(std::string_view name, std::string_view content) const {
-    const std::filesystem::path file = path_ / std::filesystem::path(std::string(name));
+    const std::filesystem::path file = path_ / PathFromUtf8(name);
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary).write(content.data(),
                                                 static_cast<std::streamsize>(content.size()));
@@ -46,8 +48,8 @@ class TestFolder {
   std::vector<std::string> Names(std::string_view sub = {}) const {
     std::vector<std::string> names;
     for (const auto& entry :
-         std::filesystem::directory_iterator(path_ / std::filesystem::path(std::string(sub)))) {
-      names.push_back(entry.path().filename().string());
+         std::filesystem::directory_iterator(path_ / PathFromUtf8(sub))) {
+      names.push_back(Utf8FromPath(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -1,0 +1,92 @@
+#include <windows.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "common/path_text.h"
+#include "platform/file_write.h"
+#include "platform/text_win32.h"
+
+namespace rigwright {
+namespace {
+
+std::string Win32Error(const std::string& context, const std::filesystem::path& path, DWORD code) {
+  return context + " " + Utf8FromPath(path) + ": " + Win32ErrorText(code);
+}
+
+// WriteFile takes at most a DWORD of bytes at a time.
+bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
+  constexpr std::size_t kChunk = 1u << 30;
+  while (!bytes.empty()) {
+    const DWORD wanted = static_cast<DWORD>(bytes.size() < kChunk ? bytes.size() : kChunk);
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data(), wanted, &written, nullptr) || written == 0) return false;
+    bytes = bytes.subspan(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                  std::string* error, const std::filesystem::path& shownAs) {
+  const std::filesystem::path& named = shownAs.empty() ? path : shownAs;
+  // No sharing: nobody reads the file before it is complete.
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = Win32Error("cannot create", named, ::GetLastError());
+    return false;
+  }
+  bool ok = WriteAll(file, bytes) && ::FlushFileBuffers(file);
+  DWORD code = ok ? ERROR_SUCCESS : ::GetLastError();
+  if (!::CloseHandle(file) && ok) {
+    ok = false;
+    code = ::GetLastError();
+  }
+  if (!ok) {
+    *error = Win32Error("cannot write", named, code);
+    ::DeleteFileW(path.c_str());
+  }
+  return ok;
+}
+
+bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
+                           std::string* error) {
+  // Write-through: the call returns once the new name is on the disk.
+  if (!::MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    *error = Win32Error("cannot replace", to, ::GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool KeepAside(const std::filesystem::path& target, const std::filesystem::path& aside, bool* kept,
+               std::string* error) {
+  *kept = false;
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return true;
+    *error = Win32Error("cannot replace", target, code);
+    return false;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    // The same words as on every other system, so that the message reads the same.
+    *error =
+        "cannot replace " + Utf8FromPath(target) + ": " + std::generic_category().message(EISDIR);
+    return false;
+  }
+  // A second link keeps the target in place meanwhile; a volume without links (FAT on a memory
+  // stick) still allows the move.
+  if (!::CreateHardLinkW(aside.c_str(), target.c_str(), nullptr) &&
+      !::MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    *error = Win32Error("cannot replace", target, ::GetLastError());
+    return false;
+  }
+  *kept = true;
+  return true;
+}
+
+}  // namespace rigwright
