@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <io.h>
+
 #include <cerrno>
+#include <cstdint>
 #include <system_error>
 
 #include "common/path_text.h"
@@ -26,7 +29,96 @@ bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
+// Positioned reads and writes: each call names its offset, so that writing the header last and
+// reading back never disturbs where the next piece goes.
+OVERLAPPED At(std::uint64_t offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return at;
+}
+
+bool WriteAllAt(HANDLE file, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  constexpr std::size_t kChunk = 1u << 30;
+  while (!bytes.empty()) {
+    const DWORD wanted = static_cast<DWORD>(bytes.size() < kChunk ? bytes.size() : kChunk);
+    DWORD written = 0;
+    OVERLAPPED at = At(offset);
+    if (!::WriteFile(file, bytes.data(), wanted, &written, &at) || written == 0) return false;
+    bytes = bytes.subspan(written);
+    offset += written;
+  }
+  return true;
+}
+
+HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
+
 }  // namespace
+
+// The file's handle is kept as a C runtime descriptor (`_open_osfhandle`), the form the shared
+// header holds; every call goes to the handle itself.
+NewFile::~NewFile() {
+  if (!finished_) Remove();
+}
+
+bool NewFile::Failed(const char* operation, int err) {
+  error_ = Win32Error(operation, shownAs_, static_cast<DWORD>(err));
+  return false;
+}
+
+bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::path& shownAs) {
+  shownAs_ = shownAs.empty() ? path : shownAs;
+  // No sharing: nobody reads the file before it is complete.
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Failed("cannot create", ::GetLastError());
+  fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), 0);
+  if (fd_ < 0) {
+    ::CloseHandle(file);
+    ::DeleteFileW(path.c_str());
+    return Failed("cannot create", ERROR_TOO_MANY_OPEN_FILES);
+  }
+  path_ = path;  // only a file this made is ever removed
+  return true;
+}
+
+bool NewFile::Write(std::span<const std::uint8_t> bytes) {
+  if (!WriteAllAt(HandleOf(fd_), size_, bytes)) return Failed("cannot write", ::GetLastError());
+  size_ += bytes.size();
+  return true;
+}
+
+bool NewFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (!WriteAllAt(HandleOf(fd_), offset, bytes)) return Failed("cannot write", ::GetLastError());
+  return true;
+}
+
+std::int64_t NewFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) {
+  const DWORD wanted = static_cast<DWORD>(into.size() < (1u << 30) ? into.size() : (1u << 30));
+  DWORD read = 0;
+  OVERLAPPED at = At(offset);
+  if (::ReadFile(HandleOf(fd_), into.data(), wanted, &read, &at)) return read;
+  const DWORD code = ::GetLastError();
+  if (code == ERROR_HANDLE_EOF) return 0;
+  Failed("cannot read", code);
+  return -1;
+}
+
+bool NewFile::Finish(bool sync) {
+  if (sync && !::FlushFileBuffers(HandleOf(fd_))) return Failed("cannot write", ::GetLastError());
+  const int fd = fd_;
+  fd_ = -1;
+  if (::_close(fd) != 0) return Failed("cannot write", ERROR_WRITE_FAULT);
+  finished_ = true;
+  return true;
+}
+
+void NewFile::Remove() {
+  if (fd_ >= 0) ::_close(fd_);
+  fd_ = -1;
+  if (!path_.empty()) ::DeleteFileW(path_.c_str());
+  path_.clear();
+}
 
 bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                   std::string* error, const std::filesystem::path& shownAs) {
