@@ -3,7 +3,7 @@
 # bundled and installed by rigwright.exe under Wine and by the Linux rigwright, the Linux tool
 # verifies the Windows files, and both are compared byte for byte (content and signature; the
 # signature is PKCS #1 v1.5, which has no random part, so equal content signs equally).
-# Run by ./test.sh --windows with Wine started; builds the Linux tool when it is missing.
+# Run by ./test.sh --windows with Wine started; builds (or brings up to date) the Linux tool.
 #   scripts/windows-interop.sh [windows build folder] [linux build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,10 +13,9 @@ wine=/usr/lib/wine/wine64
 exe="$windows_build/tools/rigwright.exe"
 linux="$linux_build/tools/rigwright"
 [ -f "$exe" ] || { echo "windows-interop: $exe has not been built" >&2; exit 1; }
-if [ ! -x "$linux" ]; then
-  cmake --preset ci >/dev/null
-  cmake --build --preset ci --target rigwright >/dev/null
-fi
+# Always brought up to date: a Linux tool built from older sources writes other bytes.
+if [ ! -f "$linux_build/CMakeCache.txt" ]; then cmake --preset ci >/dev/null; fi
+cmake --build "$linux_build" --target rigwright >/dev/null
 
 work="$windows_build/interop"
 rm -rf "$work"
