@@ -100,14 +100,6 @@ void NewFile::Remove() {
   path_.clear();
 }
 
-bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                  std::string* error, const std::filesystem::path& shownAs) {
-  NewFile file;
-  const bool ok = file.Create(path, shownAs) && file.Write(bytes) && file.Finish();
-  if (!ok) *error = file.error();
-  return ok;
-}
-
 bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
                            std::string* error) {
   if (std::rename(from.c_str(), to.c_str()) != 0) {

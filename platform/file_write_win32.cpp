@@ -17,18 +17,6 @@ std::string Win32Error(const std::string& context, const std::filesystem::path& 
   return context + " " + Utf8FromPath(path) + ": " + Win32ErrorText(code);
 }
 
-// WriteFile takes at most a DWORD of bytes at a time.
-bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
-  constexpr std::size_t kChunk = 1u << 30;
-  while (!bytes.empty()) {
-    const DWORD wanted = static_cast<DWORD>(bytes.size() < kChunk ? bytes.size() : kChunk);
-    DWORD written = 0;
-    if (!::WriteFile(file, bytes.data(), wanted, &written, nullptr) || written == 0) return false;
-    bytes = bytes.subspan(written);
-  }
-  return true;
-}
-
 // Positioned reads and writes: each call names its offset, so that writing the header last and
 // reading back never disturbs where the next piece goes.
 OVERLAPPED At(std::uint64_t offset) {
@@ -118,29 +106,6 @@ void NewFile::Remove() {
   fd_ = -1;
   if (!path_.empty()) ::DeleteFileW(path_.c_str());
   path_.clear();
-}
-
-bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                  std::string* error, const std::filesystem::path& shownAs) {
-  const std::filesystem::path& named = shownAs.empty() ? path : shownAs;
-  // No sharing: nobody reads the file before it is complete.
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    *error = Win32Error("cannot create", named, ::GetLastError());
-    return false;
-  }
-  bool ok = WriteAll(file, bytes) && ::FlushFileBuffers(file);
-  DWORD code = ok ? ERROR_SUCCESS : ::GetLastError();
-  if (!::CloseHandle(file) && ok) {
-    ok = false;
-    code = ::GetLastError();
-  }
-  if (!ok) {
-    *error = Win32Error("cannot write", named, code);
-    ::DeleteFileW(path.c_str());
-  }
-  return ok;
 }
 
 bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
