@@ -26,8 +26,18 @@ class NewFile {
   NewFile& operator=(const NewFile&) = delete;
   ~NewFile();
 
+  // What becomes of the file once written.
+  enum class Use {
+    // Kept: where the system allows, what is written goes out to the disk while the rest is
+    // still being written, so that the flush in Finish has little left to wait for.
+    kKept,
+    // Read back and removed: left in memory, never sent to the disk on purpose.
+    kScratch,
+  };
+
   // Creates `path`, which must not exist yet. Messages name `shownAs` when given, else `path`.
-  bool Create(const std::filesystem::path& path, const std::filesystem::path& shownAs = {});
+  bool Create(const std::filesystem::path& path, const std::filesystem::path& shownAs = {},
+              Use use = Use::kKept);
   bool Write(std::span<const std::uint8_t> bytes);
   bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Reads up to `into.size()` bytes from `offset`; how many were read, or -1 on error.
@@ -50,7 +60,9 @@ class NewFile {
   std::filesystem::path shownAs_;
   int fd_ = -1;
   bool finished_ = false;
+  Use use_ = Use::kKept;
   std::uint64_t size_ = 0;
+  std::uint64_t writtenOutTo_ = 0;  // where the last early write-out ended
   std::string error_;
 };
 

@@ -11,6 +11,8 @@
 namespace rigwright {
 namespace {
 
+constexpr std::uint64_t kWriteOutBytes = std::uint64_t{8} << 20;
+
 std::string PosixError(const std::string& context, const std::filesystem::path& path, int err) {
   return context + " " + path.string() + ": " + std::generic_category().message(err);
 }
@@ -48,8 +50,10 @@ bool NewFile::Failed(const char* operation, int err) {
   return false;
 }
 
-bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::path& shownAs) {
+bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::path& shownAs,
+                     Use use) {
   shownAs_ = shownAs.empty() ? path : shownAs;
+  use_ = use;
   fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd_ < 0) return Failed("cannot create", errno);
   path_ = path;  // only a file this made is ever removed
@@ -59,6 +63,14 @@ bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::p
 bool NewFile::Write(std::span<const std::uint8_t> bytes) {
   if (!WriteAll(fd_, bytes)) return Failed("cannot write", errno);
   size_ += bytes.size();
+  // Starts the disk on what was written so far without waiting for it, a few MiB at a time: a
+  // large package is then mostly on the disk by the time Finish flushes it, instead of all of it
+  // being written out only then. Failure here only loses the head start.
+  if (use_ == Use::kKept && size_ - writtenOutTo_ >= kWriteOutBytes) {
+    ::sync_file_range(fd_, static_cast<off_t>(writtenOutTo_),
+                      static_cast<off_t>(size_ - writtenOutTo_), SYNC_FILE_RANGE_WRITE);
+    writtenOutTo_ = size_;
+  }
   return true;
 }
 

@@ -54,11 +54,15 @@ bool NewFile::Failed(const char* operation, int err) {
   return false;
 }
 
-bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::path& shownAs) {
+bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::path& shownAs,
+                     Use use) {
+  use_ = use;
   shownAs_ = shownAs.empty() ? path : shownAs;
-  // No sharing: nobody reads the file before it is complete.
+  // No sharing: nobody reads the file before it is complete. A scratch file is marked
+  // temporary, which keeps it in memory rather than on the disk where memory allows.
+  const DWORD attributes = use == Use::kScratch ? FILE_ATTRIBUTE_TEMPORARY : FILE_ATTRIBUTE_NORMAL;
   const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    CREATE_NEW, attributes, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Failed("cannot create", ::GetLastError());
   fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), 0);
   if (fd_ < 0) {

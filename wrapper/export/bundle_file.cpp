@@ -19,7 +19,8 @@ constexpr std::string_view kBundleExtension = ".OrvaneSimBundle";
 // streamed from there into the bundle, as data that is already compressed.
 bool WriteMachinePackageBeside(const std::string& target, const GatheredMachine& machine,
                                PackageSigner& signer, NewFile& file, ExportReport* report) {
-  if (!file.Create(TemporaryPathBeside(PathFromUtf8(target), ".tmp"), PathFromUtf8(target))) {
+  if (!file.Create(TemporaryPathBeside(PathFromUtf8(target), ".tmp"), PathFromUtf8(target),
+                   NewFile::Use::kScratch)) {
     return Fail(report, file.error());
   }
   FileOutput output(file);

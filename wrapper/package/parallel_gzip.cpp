@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace rigwright {
 namespace {
@@ -23,58 +24,78 @@ std::size_t StoredSize(std::size_t bytes) {
   return bytes + blocks * kStoredBlockOverhead;
 }
 
-// Deflate stored blocks holding `data`. Every chunk starts on a byte boundary, so a stored
-// block's three header bits are its whole first byte; the last block of the last chunk is marked
-// final.
-Bytes StoredBlocks(std::span<const std::uint8_t> data, bool last) {
-  Bytes out;
-  out.reserve(StoredSize(data.size()));
+// Writes deflate stored blocks holding `data` into `out` (sized by the caller) and returns the
+// bytes written. Every chunk starts on a byte boundary, so a stored block's three header bits are
+// its whole first byte; the last block of the last chunk is marked final.
+std::size_t WriteStoredBlocks(std::span<const std::uint8_t> data, bool last, std::uint8_t* out) {
+  std::uint8_t* const start = out;
   do {
     const std::size_t length = std::min(data.size(), kMaxStoredBlock);
     const bool final = last && length == data.size();
-    out.push_back(final ? 1 : 0);
-    out.push_back(static_cast<std::uint8_t>(length));
-    out.push_back(static_cast<std::uint8_t>(length >> 8));
-    out.push_back(static_cast<std::uint8_t>(~length));
-    out.push_back(static_cast<std::uint8_t>(~length >> 8));
-    out.insert(out.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
+    *out++ = final ? 1 : 0;
+    *out++ = static_cast<std::uint8_t>(length);
+    *out++ = static_cast<std::uint8_t>(length >> 8);
+    *out++ = static_cast<std::uint8_t>(~length);
+    *out++ = static_cast<std::uint8_t>(~length >> 8);
+    out = std::copy_n(data.begin(), length, out);
     data = data.subspan(length);
   } while (!data.empty());
-  return out;
+  return static_cast<std::size_t>(out - start);
 }
 
-// Raw deflate of `data` primed with `dictionary`, ended with a sync flush (a byte boundary) or,
-// for the last chunk, with the final block. False when zlib fails.
-bool DeflateChunk(std::span<const std::uint8_t> data, std::span<const std::uint8_t> dictionary,
-                  bool last, Bytes& out) {
-  z_stream z{};
-  if (deflateInit2(&z, kDeflateLevel, Z_DEFLATED, -kWindowBits, kMemoryLevel, Z_DEFAULT_STRATEGY) !=
-      Z_OK) {
-    return false;
-  }
-  bool ok =
-      dictionary.empty() ||
-      deflateSetDictionary(&z, dictionary.data(), static_cast<uInt>(dictionary.size())) == Z_OK;
-  // The bound covers the data; a sync flush adds at most a few bytes more.
-  out.resize(deflateBound(&z, static_cast<uLong>(data.size())) + 16);
-  z.next_in = const_cast<Bytef*>(data.data());
-  z.avail_in = static_cast<uInt>(data.size());
-  const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-  int status = Z_OK;
-  while (ok) {
-    z.next_out = out.data() + z.total_out;
-    z.avail_out = static_cast<uInt>(out.size() - z.total_out);
-    status = deflate(&z, flush);
-    if (status == Z_STREAM_ERROR) ok = false;
-    if (status == Z_STREAM_END || (!last && z.avail_in == 0 && z.avail_out > 0)) break;
-    out.resize(out.size() * 2);
-  }
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return ok;
+// Grows `buffer` to at least `size` bytes. Buffers are reused chunk after chunk, so this zeroes
+// and faults in their pages once, not for every chunk.
+void EnsureSize(Bytes& buffer, std::size_t size) {
+  if (buffer.size() < size) buffer.resize(size);
 }
 
 }  // namespace
+
+// One raw deflate stream per thread, reset for every chunk: setting one up allocates and clears
+// a few hundred KiB, which would otherwise be paid per chunk.
+class ParallelGzip::Deflater {
+ public:
+  Deflater() {
+    ok_ = deflateInit2(&z_, kDeflateLevel, Z_DEFLATED, -kWindowBits, kMemoryLevel,
+                       Z_DEFAULT_STRATEGY) == Z_OK;
+  }
+  ~Deflater() {
+    if (ok_) deflateEnd(&z_);
+  }
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
+
+  // Deflates `data` primed with `dictionary` into `out`, ended with a sync flush (a byte
+  // boundary) or, for the last chunk, with the final block. Returns the bytes written, or
+  // nothing when zlib fails.
+  std::optional<std::size_t> Deflate(std::span<const std::uint8_t> data,
+                                     std::span<const std::uint8_t> dictionary, bool last,
+                                     Bytes& out) {
+    if (!ok_ || deflateReset(&z_) != Z_OK) return std::nullopt;
+    if (!dictionary.empty() && deflateSetDictionary(&z_, dictionary.data(),
+                                                    static_cast<uInt>(dictionary.size())) != Z_OK) {
+      return std::nullopt;
+    }
+    // The bound covers the data; a sync flush adds at most a few bytes more.
+    EnsureSize(out, deflateBound(&z_, static_cast<uLong>(data.size())) + 16);
+    z_.next_in = const_cast<Bytef*>(data.data());
+    z_.avail_in = static_cast<uInt>(data.size());
+    const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+    for (;;) {
+      z_.next_out = out.data() + z_.total_out;
+      z_.avail_out = static_cast<uInt>(out.size() - z_.total_out);
+      const int status = deflate(&z_, flush);
+      if (status == Z_STREAM_ERROR) return std::nullopt;
+      if (status == Z_STREAM_END || (!last && z_.avail_in == 0 && z_.avail_out > 0)) break;
+      out.resize(out.size() * 2);
+    }
+    return static_cast<std::size_t>(z_.total_out);
+  }
+
+ private:
+  z_stream z_{};
+  bool ok_ = false;
+};
 
 struct ParallelGzip::Chunk {
   Bytes content;
@@ -82,7 +103,8 @@ struct ParallelGzip::Chunk {
   ContentKind kind = ContentKind::kCompressible;
   bool last = false;
 
-  Bytes compressed;
+  Bytes compressed;  // the first `compressedSize` bytes hold the chunk's deflate data
+  std::size_t compressedSize = 0;
   std::size_t contentBytes = 0;
   std::uint32_t crc = 0;
   bool ok = true;
@@ -91,21 +113,24 @@ struct ParallelGzip::Chunk {
 
 namespace {
 
-void Compress(ParallelGzip::Chunk* chunk) {
+void Compress(ParallelGzip::Chunk* chunk, ParallelGzip::Deflater& deflater) {
   const std::span<const std::uint8_t> content(chunk->content);
   chunk->contentBytes = content.size();
   chunk->crc =
       static_cast<std::uint32_t>(crc32(0, content.data(), static_cast<uInt>(content.size())));
+  chunk->ok = true;
   if (chunk->kind == ContentKind::kCompressible) {
-    chunk->ok = DeflateChunk(content, chunk->dictionary, chunk->last, chunk->compressed);
+    const std::optional<std::size_t> size =
+        deflater.Deflate(content, chunk->dictionary, chunk->last, chunk->compressed);
+    chunk->ok = size.has_value();
     // Data that does not shrink is kept as it is, as a single-stream compressor would.
-    if (chunk->ok && chunk->compressed.size() < StoredSize(content.size())) {
-      chunk->content = {};
+    if (size && *size < StoredSize(content.size())) {
+      chunk->compressedSize = *size;
       return;
     }
   }
-  chunk->compressed = StoredBlocks(content, chunk->last);
-  chunk->content = {};
+  EnsureSize(chunk->compressed, StoredSize(content.size()));
+  chunk->compressedSize = WriteStoredBlocks(content, chunk->last, chunk->compressed.data());
 }
 
 }  // namespace
@@ -116,7 +141,10 @@ ParallelGzip::ParallelGzip(CompressedSink sink, CompressionOptions options)
                                     : std::max(1u, std::thread::hardware_concurrency())) {
   pending_.reserve(kCompressionChunkBytes);
   // With one thread every chunk is compressed on the calling thread.
-  if (threads_ <= 1) return;
+  if (threads_ <= 1) {
+    callerDeflater_ = std::make_unique<Deflater>();
+    return;
+  }
   try {
     for (unsigned i = 0; i < threads_; ++i) workers_.emplace_back([this] { Work(); });
   } catch (...) {
@@ -139,6 +167,7 @@ void ParallelGzip::StopWorkers() {
 }
 
 void ParallelGzip::Work() {
+  Deflater deflater;
   for (;;) {
     Chunk* chunk = nullptr;
     {
@@ -148,7 +177,7 @@ void ParallelGzip::Work() {
       chunk = queue_.front();
       queue_.pop_front();
     }
-    Compress(chunk);
+    Compress(chunk, deflater);
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       chunk->done = true;
@@ -192,7 +221,14 @@ bool ParallelGzip::Submit(bool last) {
     headerWritten_ = true;
     if (!Emit(kGzipHeader)) return false;
   }
-  auto chunk = std::make_unique<Chunk>();
+  std::unique_ptr<Chunk> chunk;
+  if (spare_.empty()) {
+    chunk = std::make_unique<Chunk>();
+  } else {
+    chunk = std::move(spare_.back());
+    spare_.pop_back();
+  }
+  chunk->done = false;
   chunk->kind = kind_;
   chunk->last = last;
   chunk->dictionary = dictionary_;
@@ -205,13 +241,15 @@ bool ParallelGzip::Submit(bool last) {
       dictionary_.erase(dictionary_.begin(), dictionary_.end() - kWindowBytes);
     }
   }
-  chunk->content = std::move(pending_);
-  pending_ = {};
+  // The chunk takes the content; the buffer it held before (kept from an earlier chunk) is
+  // filled next.
+  std::swap(chunk->content, pending_);
+  pending_.clear();
   pending_.reserve(kCompressionChunkBytes);
   Chunk* submitted = chunk.get();
   inFlight_.push_back(std::move(chunk));
   if (workers_.empty()) {
-    Compress(submitted);
+    Compress(submitted, *callerDeflater_);
     submitted->done = true;
     return Drain(0);
   }
@@ -231,12 +269,15 @@ bool ParallelGzip::Drain(std::size_t keepInFlight) {
       std::unique_lock<std::mutex> lock(mutex_);
       chunkDone_.wait(lock, [this] { return inFlight_.front()->done; });
     }
-    const std::unique_ptr<Chunk> chunk = std::move(inFlight_.front());
+    std::unique_ptr<Chunk> chunk = std::move(inFlight_.front());
     inFlight_.pop_front();
     if (!chunk->ok) ok_ = false;
     crc_ = static_cast<std::uint32_t>(
         crc32_combine(crc_, chunk->crc, static_cast<z_off_t>(chunk->contentBytes)));
-    if (!Emit(chunk->compressed)) return false;
+    const bool emitted =
+        Emit(std::span<const std::uint8_t>(chunk->compressed.data(), chunk->compressedSize));
+    spare_.push_back(std::move(chunk));
+    if (!emitted) return false;
   }
   return ok_;
 }

@@ -53,6 +53,7 @@ class ParallelGzip {
   std::uint64_t compressedBytes() const { return compressedBytes_; }
 
   struct Chunk;
+  class Deflater;
 
  private:
   bool Emit(std::span<const std::uint8_t> bytes);
@@ -72,6 +73,10 @@ class ParallelGzip {
   // as the compressor: a thread started per chunk would wait for the scheduler each time.
   std::deque<std::unique_ptr<Chunk>> inFlight_;
   std::deque<Chunk*> queue_;  // submitted chunks no worker has taken yet
+  // Chunks already handed to the sink, kept with their buffers for the next ones: fresh buffers
+  // for every chunk would cost their page faults and clearing again and again.
+  std::vector<std::unique_ptr<Chunk>> spare_;
+  std::unique_ptr<Deflater> callerDeflater_;  // with one thread only
   std::mutex mutex_;
   std::condition_variable workToDo_;
   std::condition_variable chunkDone_;
