@@ -179,41 +179,59 @@ void PrintRecords(const ReadPackage& package) {
   }
 }
 
+// Decides, one record name at a time in the order of the package, whether `extract` can write
+// it beside the records before it: names that are unsafe or name no file are refused, as are a
+// second name for one file (after normalisation: "./x" is "x", "d//f" is "d/f") and a record
+// whose file would lie inside another's.
+class ExtractableNames {
+ public:
+  // Why the record `name` cannot be extracted; nothing when it can.
+  std::optional<std::string> Add(std::string_view name) {
+    if (auto reason = UnsafeRelativePathReason(name, /*allowBackslash=*/false)) return reason;
+    const fs::path file = PathFromUtf8(std::string(name)).lexically_normal();
+    if (!file.has_filename() || file == ".") return "the name does not name a file";
+    if (const auto same = files_.find(file); same != files_.end()) {
+      return "it names the same file as record " + Quoted(same->second);
+    }
+    for (fs::path parent = file.parent_path(); !parent.empty(); parent = parent.parent_path()) {
+      if (const auto outer = files_.find(parent); outer != files_.end()) {
+        return "it would lie inside the file of record " + Quoted(outer->second);
+      }
+    }
+    // Paths order element by element, so the files inside this one follow it directly.
+    if (const auto inner = files_.upper_bound(file);
+        inner != files_.end() && IsInside(inner->first, file)) {
+      return "the file of record " + Quoted(inner->second) + " would lie inside its file";
+    }
+    files_.emplace(file, std::string(name));
+    return std::nullopt;
+  }
+
+ private:
+  static bool IsInside(const fs::path& inner, const fs::path& outer) {
+    auto at = inner.begin();
+    for (const fs::path& part : outer) {
+      if (at == inner.end() || *at != part) return false;
+      ++at;
+    }
+    return at != inner.end();
+  }
+
+  std::map<fs::path, std::string> files_;  // normalised relative path to record name
+};
+
 // A record name that `extract` refuses, and why.
 struct NameProblem {
   std::string_view name;
   std::string reason;
 };
 
-// Every name `extract` would refuse: names that are unsafe or name no file, a second name for one
-// file (after normalisation: "./x" is "x", "d//f" is "d/f"), a record that would lie inside
-// another.
+// Every name `extract` would refuse.
 std::vector<NameProblem> NameProblems(std::span<const RecordView> records) {
   std::vector<NameProblem> problems;
-  std::map<fs::path, std::string_view> files;  // normalised relative path to record name
+  ExtractableNames names;
   for (const RecordView& record : records) {
-    if (auto reason = UnsafeRelativePathReason(record.name, /*allowBackslash=*/false)) {
-      problems.push_back({record.name, *reason});
-      continue;
-    }
-    const fs::path file = PathFromUtf8(record.name).lexically_normal();
-    if (!file.has_filename() || file == ".") {
-      problems.push_back({record.name, "the name does not name a file"});
-      continue;
-    }
-    const auto [first, inserted] = files.emplace(file, record.name);
-    if (!inserted) {
-      problems.push_back(
-          {record.name, "it names the same file as record " + Quoted(first->second)});
-    }
-  }
-  for (const auto& [file, name] : files) {
-    for (fs::path parent = file.parent_path(); !parent.empty(); parent = parent.parent_path()) {
-      const auto outer = files.find(parent);
-      if (outer == files.end()) continue;
-      problems.push_back({name, "it would lie inside the file of record " + Quoted(outer->second)});
-      break;
-    }
+    if (auto reason = names.Add(record.name)) problems.push_back({record.name, *reason});
   }
   return problems;
 }
@@ -320,15 +338,23 @@ std::string FolderProblem(const fs::path& folder, const fs::path& relative, bool
   return {};
 }
 
-// Writes the records of the package, as a second pass over it streams them, into files staged
-// beside their targets.
+// Writes the records of the package into files staged beside their targets, as they are
+// inflated. Each name is checked when its record begins; whatever stops the extraction (a name
+// refused, a file that cannot be written, damage found later in the package) leaves the staged
+// files to be removed.
 class ExtractingSink : public RecordSink {
  public:
-  ExtractingSink(const fs::path& folder, MadeFolders& made, StagedFiles& staged)
-      : folder_(folder), made_(made), staged_(staged) {}
+  ExtractingSink(const fs::path& folder, bool overwrite, MadeFolders& made, StagedFiles& staged)
+      : folder_(folder), overwrite_(overwrite), made_(made), staged_(staged) {}
 
   bool BeginRecord(std::string_view name, std::uint64_t) override {
-    const fs::path target = folder_ / PathFromUtf8(std::string(name)).lexically_normal();
+    if (auto reason = names_.Add(name)) return Refused(name, *reason);
+    const fs::path relative = PathFromUtf8(std::string(name)).lexically_normal();
+    if (const std::string problem = FolderProblem(folder_, relative, overwrite_);
+        !problem.empty()) {
+      return Refused(name, problem);
+    }
+    const fs::path target = folder_ / relative;
     std::error_code error;
     if (!made_.Make(target.parent_path(), error)) {
       problem_ = {Utf8FromPath(target.parent_path()), "cannot be created: " + error.message()};
@@ -342,61 +368,71 @@ class ExtractingSink : public RecordSink {
     problem_ = {{}, file_->error()};
     return false;
   }
-  bool EndRecord() override { return staged_.End() || Failed(); }
+  bool EndRecord() override {
+    ++records_;
+    return staged_.End() || Failed();
+  }
 
-  // The subject and text of the failure that stopped the extraction.
+  std::size_t records() const { return records_; }
+  // The subject (empty: the package) and text of the failure that stopped the extraction.
   std::pair<std::string, std::string> problem_;
 
  private:
+  bool Refused(std::string_view name, const std::string& reason) {
+    problem_ = {{}, "record " + Quoted(name) + " refused: " + reason};
+    return false;
+  }
   bool Failed() {
     problem_ = {{}, staged_.error()};
     return false;
   }
 
   fs::path folder_;
+  bool overwrite_;
   MadeFolders& made_;
   StagedFiles& staged_;
+  ExtractableNames names_;
   NewFile* file_ = nullptr;
+  std::size_t records_ = 0;
 };
 
-// Writes every record under `folder`, all or nothing: no file and no folder is left behind when
-// anything is refused or fails. The names are all checked (a first pass, which holds only them)
-// before anything is created; the second pass writes the records as they are inflated.
-bool ExtractRecords(const std::string& package, const ReadPackage& listed,
-                    const std::string& folderText, bool overwrite) {
-  const std::vector<NameProblem> problems = NameProblems(ViewsOf(listed.records));
-  if (!problems.empty()) {
-    return Refuse(package, "record " + Quoted(problems.front().name) +
-                               " refused: " + problems.front().reason);
-  }
+// Writes every record under `folder` in one pass over the package, all or nothing: no file and
+// no folder is left behind when anything is refused or fails. How many records were written, or
+// nothing.
+std::optional<std::size_t> ExtractRecords(const std::string& package, const std::string& folderText,
+                                          bool overwrite) {
   const fs::path folder = PathFromUtf8(folderText);
-  for (const RecordLine& record : listed.records) {
-    const std::string problem =
-        FolderProblem(folder, PathFromUtf8(record.name).lexically_normal(), overwrite);
-    if (!problem.empty())
-      return Refuse(package, "record " + Quoted(record.name) + " refused: " + problem);
-  }
   MadeFolders made;  // declared before the staged files, so it is cleaned up after them
   std::error_code error;
   if (!made.Make(folder, error) || !fs::is_directory(folder)) {
-    return Refuse(folderText, "the folder cannot be created" +
-                                  (error ? ": " + error.message() : ": something else is there"));
+    Refuse(folderText, "the folder cannot be created" +
+                           (error ? ": " + error.message() : ": something else is there"));
+    return std::nullopt;
   }
   StagedFiles staged;
-  ExtractingSink sink(folder, made, staged);
+  ExtractingSink sink(folder, overwrite, made, staged);
   PackageReadStatus status;
   std::string ioError;
-  if (!StreamPackageFile(PathFromUtf8(package), nullptr, sink, {}, status, ioError)) {
-    return Refuse(package, ioError);
+  ContentBudget noNesting;
+  if (!StreamPackageFile(PathFromUtf8(package), nullptr, sink, noNesting.Limits(), status,
+                         ioError)) {
+    Refuse(package, ioError);
+    return std::nullopt;
   }
   if (!sink.problem_.second.empty()) {
-    return Refuse(sink.problem_.first.empty() ? package : sink.problem_.first,
-                  sink.problem_.second);
+    Refuse(sink.problem_.first.empty() ? package : sink.problem_.first, sink.problem_.second);
+    return std::nullopt;
   }
-  if (!status.ok()) return Refuse(package, Describe(status));
-  if (!staged.Commit()) return Refuse(package, staged.error());
+  if (!status.ok()) {
+    Refuse(package, Describe(status));
+    return std::nullopt;
+  }
+  if (!staged.Commit()) {
+    Refuse(package, staged.error());
+    return std::nullopt;
+  }
   made.Keep();
-  return true;
+  return sink.records();
 }
 
 }  // namespace
@@ -456,21 +492,11 @@ int RunExtract(const std::vector<std::string>& args) {
     return kSuccess;
   }
   if (parsed.positional.size() != 2) return UsageError("extract", "needs <package> <folder>");
-  const std::string& file = parsed.positional[0];
-  ReadPackage package;
-  ContentBudget noNesting;
-  ListingSink names(package, nullptr, nullptr);
-  std::string ioError;
-  if (!StreamPackageFile(PathFromUtf8(file), nullptr, names, noNesting.Limits(), package.status,
-                         ioError)) {
-    return Error(file, ioError);
-  }
-  if (!package.status.ok()) return Error(file, Describe(package.status));
-  if (!ExtractRecords(file, package, parsed.positional[1], parsed.Has("--overwrite"))) {
-    return kFailure;
-  }
-  std::cout << "Extracted " << Counted(package.records.size(), "record") << " into "
-            << parsed.positional[1] << "\n";
+  const std::optional<std::size_t> records =
+      ExtractRecords(parsed.positional[0], parsed.positional[1], parsed.Has("--overwrite"));
+  if (!records) return kFailure;
+  std::cout << "Extracted " << Counted(*records, "record") << " into " << parsed.positional[1]
+            << "\n";
   return kSuccess;
 }
 

@@ -323,7 +323,9 @@ TEST_F(CliTest, ExtractRefusesTwoNamesForOneFileAndLeavesNoFolder) {
                             {"d//f", "d/f"},
                             {"d/./f", "d/f"},
                             {"a", "a/b"},
-                            {"../up", "ok"}}) {
+                            {"./a/b", "a"},
+                            {"../up", "ok"},
+                            {"ok", "../up"}}) {
     const std::string package = CraftedPackage(names);
     const Outcome outcome = Run({"extract", package, dir_.text() + "new/deeper"});
     EXPECT_EQ(outcome.status, 1) << names[0];
@@ -347,9 +349,9 @@ TEST_F(CliTest, ExtractThatFailsHalfwayRemovesTheFoldersItMade) {
   EXPECT_EQ(dir_.Names("kept"), std::vector<std::string>{"mine.txt"});
 }
 
-// Extract streams the package twice (names first, then the records as they are inflated);
-// damage found only at the end of the payload (the gzip trailer's checksum) still leaves no
-// file and no folder behind.
+// Extract writes the records as they are inflated; damage found only at the end of the payload
+// (the gzip trailer's checksum), after every record was written, still leaves no file and no
+// folder behind.
 TEST_F(CliTest, ExtractOfAPackageDamagedAtItsEndWritesNothing) {
   FileMap files = {{"a.txt", Bytes(3 << 20, 'a')}, {"b.txt", {'b'}}};
   const std::string package = WritePackage("damaged.OrvaneSim", files);
