@@ -5,6 +5,8 @@
 #   ./test.sh --windows    the Windows build (mingw-w64, warnings are errors) and its tests under
 #                          Wine on a virtual display, then the Windows packages against the Linux
 #                          ones; builds the Windows libraries first when they are missing or stale
+#   ./test.sh --tsan       the thread-sanitizer build of the code that runs threads (the
+#                          compressor, the message pipe and the add-in's link) and its tests
 #   ./test.sh --fuzz [s]   builds the fuzz harnesses with clang and runs each for s seconds
 #                          (default 60) on its corpus; a crash or broken invariant fails
 set -euo pipefail
@@ -14,6 +16,7 @@ preset=ci
 case "${1:-}" in
   --sanitize) preset=sanitize ;;
   --windows) preset=windows ;;
+  --tsan) preset=tsan ;;
   --fuzz)
     seconds="${2:-60}"
     if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
@@ -26,7 +29,7 @@ case "${1:-}" in
     exec fuzz/run-fuzzers.sh build/fuzz "$seconds"
     ;;
   "") ;;
-  *) echo "usage: ./test.sh [--sanitize | --windows | --fuzz [seconds]]" >&2; exit 2 ;;
+  *) echo "usage: ./test.sh [--sanitize | --tsan | --windows | --fuzz [seconds]]" >&2; exit 2 ;;
 esac
 
 # Wine starts before the build: the build runs its own tools and lists the tests through it.
