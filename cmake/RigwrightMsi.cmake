@@ -51,9 +51,11 @@ endfunction()
 # One component of one file, the file its key path. `source` may be a generator expression.
 # `name` is XML text already.
 function(_rigwright_msi_file_component out id guid name source indent)
-  set(${out}
-      "${indent}<Component Id=\"${id}\" Guid=\"${guid}\" Win64=\"yes\">\n${indent}  <File Id=\"${id}\" Name=\"${name}\" Source=\"${source}\" KeyPath=\"yes\"/>\n${indent}</Component>\n"
-      PARENT_SCOPE)
+  set(xml "${indent}<Component Id=\"${id}\" Guid=\"${guid}\" Win64=\"yes\">\n")
+  string(APPEND xml
+    "${indent}  <File Id=\"${id}\" Name=\"${name}\" Source=\"${source}\" KeyPath=\"yes\"/>\n")
+  string(APPEND xml "${indent}</Component>\n")
+  set(${out} "${xml}" PARENT_SCOPE)
 endfunction()
 
 function(rigwright_msi_add_file package)

@@ -155,7 +155,7 @@ check_tool() {  # install folder (Windows path)
     local verified
     verified=$(grep -c 'OK, signature verified' "$work/verify-$stem.out" || true)
     [ "$verified" -eq 3 ] ||
-      fail "verify of $stem's bundle reported $verified verified packages, not 3 (bundle and both nested)"
+      fail "verify of $stem's bundle verified $verified packages, not 3 (the bundle, both nested)"
   done
 }
 
@@ -194,7 +194,8 @@ case_contents() {
   file_names "$RIGWRIGHT_MSI" >"$work/user-names"
   IFS='|' read -r -a names <<<"$RIGWRIGHT_REQUIRED"
   for name in "${names[@]}"; do
-    [ -z "$name" ] || grep -qxF "$name" "$work/user-names" || fail "rigwright.msi does not hold $name"
+    [ -z "$name" ] || grep -qxF "$name" "$work/user-names" ||
+      fail "rigwright.msi does not hold $name"
   done
   tr '|' '\n' <<<"$RIGWRIGHT_STANDINS" >"$work/standin-names"
   [ -f "${RIGWRIGHT_DEV_MSI:-}" ] && file_names "$RIGWRIGHT_DEV_MSI" >>"$work/standin-names"
@@ -210,7 +211,7 @@ case_contents() {
   local row component attributes
   row=$(awk -F'\t' '$2 == 2 && $4 == "Directory" && $5 == "[INSTALLFOLDER]"' "$work/registry")
   [ "$(cut -f3 <<<"$row")" = 'SOFTWARE\Orvane\Orvane Rigwright for Mastercam' ] ||
-    fail "rigwright.msi writes no Directory value [INSTALLFOLDER] under HKLM\\$settings_key"
+    fail "rigwright.msi writes no Directory value [INSTALLFOLDER] under $settings_key"
   component=$(cut -f6 <<<"$row")
   attributes=$(msi_table "$RIGWRIGHT_MSI" Component |
     awk -F'\t' -v c="$component" '$1 == c { print $4 }')
