@@ -55,6 +55,10 @@ RIGWRIGHT_ADDIN_EXPORT std::int32_t m_main() {
   return 0;
 }
 
+RIGWRIGHT_ADDIN_EXPORT std::int32_t m_run_rigwright() __attribute__((alias("m_main")));
+
 RIGWRIGHT_ADDIN_EXPORT std::int32_t m_open() { return 0; }
+
+RIGWRIGHT_ADDIN_EXPORT std::int32_t RibbonGroupRigwright() __attribute__((alias("m_open")));
 
 RIGWRIGHT_ADDIN_EXPORT std::int32_t RibbonGroupRigwrightLauncher() { return 0; }

@@ -1,4 +1,5 @@
 #include <wx/app.h>
+#include <wx/window.h>
 
 #include <csignal>
 
