@@ -21,7 +21,7 @@ std::string PipeNameOf(const std::vector<std::string>& recorded) {
 TestInstall::TestInstall()
     : install(NativeSeparators(root.text() + "Orvane AS/Rigwright for Mastercam/")),
       defaultFolder(NativeSeparators(root.text() + "appdata/Kelmora/Rigwright/")),
-      wrapperPath(install + ProgramFileName("RigwrightWrapper")) {
+      wrapperPath(install + kWrapperFile) {
   root.Write("Orvane AS/Rigwright for Mastercam/Generic Machines/Mill.mcfg", "{}");
   root.Write("Orvane AS/Rigwright for Mastercam/Generic Machines/Mill/config.json", "{}");
   PlaceWrapper();

@@ -63,6 +63,7 @@ class TestInstall {
 
  private:
   // Each system's part (test_install_posix.cpp, test_install_win32.cpp).
+  static const char kWrapperFile[];  // the wrapper's file name as the installer names it
   void PointSettingsAtInstall();
   void RestoreSettings();
   static void ChangeEnvironment(const std::string& name, const char* value);  // null: remove

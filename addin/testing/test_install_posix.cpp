@@ -4,6 +4,8 @@
 
 namespace rigwright::testing {
 
+const char TestInstall::kWrapperFile[] = "RigwrightWrapper";
+
 void TestInstall::PointSettingsAtInstall() {
   root.Write("config/Orvane/Orvane Rigwright for Mastercam.conf", "Directory=" + install + "\n");
   SetEnvironment("XDG_CONFIG_DIRS", root.text() + "config");

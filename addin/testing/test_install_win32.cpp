@@ -4,6 +4,9 @@
 #include "platform/text_win32.h"
 
 namespace rigwright::testing {
+
+const char TestInstall::kWrapperFile[] = "RigwrightWrapper.exe";
+
 namespace {
 
 constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Orvane\\Orvane Rigwright for Mastercam";
