@@ -3,7 +3,9 @@
 #include "common/machine_folder.h"
 #include "common/machine_library_seed.h"
 #include "platform/install_settings.h"
+#include "platform/native_paths.h"
 #include "platform/process_window.h"
+#include "platform/shared_library.h"
 #include "platform/user_folders.h"
 
 namespace rigwright {
@@ -24,6 +26,8 @@ std::int32_t AddinVersionFor(std::int32_t hostVersion) {
   return offset < kVersionCount ? hostVersion : kFirstVersion;
 }
 
+std::string WrapperFileName() { return ProgramFileName(kWrapperName); }
+
 std::string ReadInstallFolder() { return InstallFolder(); }
 
 std::vector<std::string> WrapperArguments(const LaunchValues& values, const std::string& pipeName,
@@ -37,8 +41,10 @@ void BringWrapperToFront(std::int64_t processId) { BringProcessWindowToFront(pro
 
 void EditorLauncher::LaunchEditor() {
   const std::string installFolder = ReadInstallFolder();
+  // DLLs loaded on demand later are found in the install folder as well.
+  SetLibrarySearchFolder(installFolder);
   std::string machineFolder = PrepareMachineFolder(installFolder);
-  MakeLinkOnce({installFolder + kWrapperFileName, kWrapperLanguage, std::move(machineFolder)});
+  MakeLinkOnce({installFolder + WrapperFileName(), kWrapperLanguage, std::move(machineFolder)});
   if (WrapperRunning()) {
     BringWrapperToFront(link_->wrapper()->id());
     return;
@@ -68,10 +74,13 @@ bool EditorLauncher::WrapperRunning() const {
 // the user's library as it is, so the user hears of it and the editor starts all the same.
 std::string EditorLauncher::PrepareMachineFolder(const std::string& installFolder) {
   const std::string appData = AppDataFolder();
-  std::string machineFolder = FindMachineFolder(appData);
-  if (appData.empty() || machineFolder != appData + kDefaultMachineFolderPart) return machineFolder;
+  std::string machineFolder = NativeSeparators(FindMachineFolder(appData));
+  if (appData.empty() || machineFolder != NativeSeparators(appData + kDefaultMachineFolderPart)) {
+    return machineFolder;
+  }
   std::string error;
-  if (SeedMachineFolder(installFolder + kGenericMachinesFolder, machineFolder, &error)) {
+  if (SeedMachineFolder(installFolder + NativeSeparators(kGenericMachinesFolder), machineFolder,
+                        &error)) {
     return machineFolder;
   }
   const std::string text = "The generic machines could not be copied into your machine library " +

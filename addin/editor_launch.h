@@ -14,9 +14,14 @@
 
 namespace rigwright {
 
-inline constexpr char kWrapperFileName[] = "RigwrightWrapper";
+// The wrapper program's name, without the system's ending for programs (see WrapperFileName).
+inline constexpr char kWrapperName[] = "RigwrightWrapper";
+// Folder pieces are written with '/' and joined in the system's spelling (NativeSeparators).
 inline constexpr char kGenericMachinesFolder[] = "Generic Machines/";
 inline constexpr char kWrapperLanguage[] = "en-US";
+
+// The wrapper program's file name in the install folder: "RigwrightWrapper.exe" on Windows.
+std::string WrapperFileName();
 
 // The version the add-in reports to a host of version `hostVersion`: the host's own when it lies
 // from 2400 to 2499, else 2400.

@@ -6,9 +6,11 @@
 
 #include <mutex>
 #include <regex>
+#include <system_error>
 
 #include "addin/testing/test_install.h"
 #include "common/pipe_protocol.h"
+#include "platform/native_paths.h"
 
 namespace rigwright {
 namespace {
@@ -86,8 +88,8 @@ TEST_F(EditorLaunchTest, InMetricUnitsTheWrapperStartsWithTheDescribedArguments)
   EXPECT_TRUE(
       std::regex_match(launcher_.link()->pipeName(), std::regex(R"(\\\\\.\\pipe\\[0-9A-F]{32})")));
   EXPECT_EQ(install_.Starts(1), StartList{Expected(defaultFolder_, "0")}) << "path stands unquoted";
-  EXPECT_TRUE(std::filesystem::exists(defaultFolder_ + "Mill.mcfg")) << "seeded";
-  EXPECT_TRUE(std::filesystem::exists(defaultFolder_ + "Mill/config.json"));
+  EXPECT_TRUE(std::filesystem::exists(PathFromUtf8(defaultFolder_ + "Mill.mcfg"))) << "seeded";
+  EXPECT_TRUE(std::filesystem::exists(PathFromUtf8(defaultFolder_ + "Mill/config.json")));
   EXPECT_TRUE(host_.Told().empty());
   EXPECT_EQ(host_.handlers.size(), 1u);
 }
@@ -124,7 +126,7 @@ TEST_F(EditorLaunchTest, WhileTheWrapperRunsNothingStartsAndAfterItTheFirstValue
 }
 
 TEST_F(EditorLaunchTest, ASeedingProblemIsToldOnceAndTheEditorStartsAllTheSame) {
-  std::filesystem::remove_all(install_.install + "Generic Machines");
+  std::filesystem::remove_all(PathFromUtf8(install_.install + "Generic Machines"));
 
   launcher_.LaunchEditor();
   launcher_.LaunchEditor();
@@ -136,7 +138,8 @@ TEST_F(EditorLaunchTest, ASeedingProblemIsToldOnceAndTheEditorStartsAllTheSame) 
   EXPECT_EQ(icon, MessageIcon::kNone) << "a failure";
   EXPECT_NE(text.find(defaultFolder_), std::string::npos) << text;
   EXPECT_NE(text.find(install_.install + "Generic Machines"), std::string::npos) << text;
-  EXPECT_NE(text.find("No such file or directory"), std::string::npos) << text;
+  const std::string missing = std::make_error_code(std::errc::no_such_file_or_directory).message();
+  EXPECT_NE(text.find(missing), std::string::npos) << text;
 }
 
 TEST_F(EditorLaunchTest, FilesLeftOutOfATooLongReplyAreToldAsAFailure) {
@@ -162,13 +165,14 @@ TEST_F(EditorLaunchTest, ASuiteFolderWithMachinesIsUsedInPlaceWithoutSeeding) {
 
   launcher_.LaunchEditor();
 
-  const std::string suite = install_.root.text() + "appdata/Orvane 2025/Quennet/MachineCfg/";
+  const std::string suite =
+      NativeSeparators(install_.root.text() + "appdata/Orvane 2025/Quennet/MachineCfg/");
   EXPECT_EQ(install_.Starts(1), StartList{Expected(suite, "0")});
-  EXPECT_FALSE(std::filesystem::exists(suite + "Mill.mcfg"));
+  EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(suite + "Mill.mcfg")));
 }
 
 TEST_F(EditorLaunchTest, AWrapperThatCannotStartIsTriedAgainAtTheNextCommand) {
-  std::filesystem::remove(install_.install + "RigwrightWrapper");
+  std::filesystem::remove(PathFromUtf8(install_.wrapperPath));
 
   launcher_.LaunchEditor();
   EXPECT_FALSE(launcher_.link()->wrapper());

@@ -1,5 +1,8 @@
 #include "addin/entry_points.h"
 
+#include <mutex>
+
+#include "addin/addin_module.h"
 #include "addin/editor_launch.h"
 #include "addin/wx_launch_host.h"
 
@@ -7,19 +10,36 @@ namespace rigwright {
 namespace {
 
 // Everything the add-in keeps for one load. Made at the first run command; destroyed when the
-// host unloads the add-in, the launcher (and with it the pipe link: thread joined, socket
-// removed) before the host view whose queued messages go with it.
+// host unloads the add-in, the launcher (and with it the pipe link: thread ended, pipe closed)
+// before the host view whose queued messages go with it.
 struct AddinState {
   WxLaunchHost host;
   EditorLauncher launcher{host};
 };
 
+// Owned here rather than by a static object: how and whether it is destroyed depends on how the
+// add-in is unloaded (see EndAddinState).
+AddinState* state = nullptr;
+std::mutex stateMutex;
+
 AddinState& State() {
-  static AddinState state;  // made once, also against concurrent first calls
-  return state;
+  std::lock_guard lock(stateMutex);  // made once, also against concurrent first calls
+  if (!state) state = new AddinState;
+  return *state;
 }
 
 }  // namespace
+
+void EndAddinState() {
+  AddinState* ending;
+  {
+    std::lock_guard lock(stateMutex);
+    ending = state;
+    state = nullptr;
+  }
+  delete ending;
+}
+
 }  // namespace rigwright
 
 RIGWRIGHT_ADDIN_EXPORT std::int32_t m_version(std::int32_t hostVersion) {
@@ -28,7 +48,7 @@ RIGWRIGHT_ADDIN_EXPORT std::int32_t m_version(std::int32_t hostVersion) {
 
 RIGWRIGHT_ADDIN_EXPORT std::int32_t m_main() {
   try {
-    rigwright::State().launcher.LaunchEditor();
+    if (rigwright::ReadyAddinToolkit()) rigwright::State().launcher.LaunchEditor();
   } catch (...) {
     // The host must go on whatever happened; the next command tries again.
   }

@@ -1,10 +1,16 @@
-// The functions the host calls in libRigwrightAddin.so, bound by name; the add-in exports nothing
-// else. They run on the host's UI thread, and nothing thrown inside leaves them.
+// The functions the host calls in the add-in library (libRigwrightAddin.so, RigwrightAddin.dll),
+// bound by name; the add-in exports nothing else. They run on the host's UI thread, and nothing
+// thrown inside leaves them.
 #pragma once
 
 #include <cstdint>
 
-#define RIGWRIGHT_ADDIN_EXPORT extern "C" __attribute__((visibility("default")))
+// Symbols are hidden by default and this mark shows the entry points. On Windows the module
+// definition file entry_points.def names the exports instead, and the build defines an empty mark.
+#ifndef RIGWRIGHT_ADDIN_VISIBLE
+#define RIGWRIGHT_ADDIN_VISIBLE __attribute__((visibility("default")))
+#endif
+#define RIGWRIGHT_ADDIN_EXPORT extern "C" RIGWRIGHT_ADDIN_VISIBLE
 
 // The version the add-in works with in a host of `hostVersion`: the host's own from 2400 to 2499,
 // else 2400.

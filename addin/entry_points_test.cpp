@@ -1,10 +1,10 @@
-// Loads the built libRigwrightAddin.so as the host does and calls its entry points. The stand-in
-// host library linked into this test provides the host functions the add-in calls.
+// Loads the built add-in library as the host does and calls its entry points. The stand-in host
+// library linked into this test provides the host functions the add-in calls.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 
+#include "addin/testing/process_state.h"
 #include "addin/testing/test_install.h"
 #include "platform/message_pipe.h"
 #include "platform/shared_library.h"
@@ -15,25 +15,13 @@ namespace {
 
 using EntryPoint = std::int32_t (*)();
 using VersionEntry = std::int32_t (*)(std::int32_t);
-
-std::size_t ThreadCount() {
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-    ++count;
-  }
-  return count;
-}
-
-// The pipe name a started wrapper was given, without its quotes.
-std::string PipeNameOf(const std::vector<std::string>& arguments) {
-  constexpr std::string_view kOption = "--pipeName=\"";
-  const std::string& last = arguments.back();
-  if (!last.starts_with(kOption) || last.size() < kOption.size() + 1) return {};
-  return last.substr(kOption.size(), last.size() - kOption.size() - 1);
-}
+using testing::PipeNameOf;
+using testing::WaitFor;
 
 class EntryPointTest : public ::testing::Test {
  protected:
+  ~EntryPointTest() override { standin::ClosePart(); }
+
   void Load() {
     std::string error;
     addin_ = LoadSharedLibrary(RIGWRIGHT_ADDIN_LIBRARY, Unloading::kOnClose, &error);
@@ -43,10 +31,21 @@ class EntryPointTest : public ::testing::Test {
   Function Entry(const char* name) {
     return reinterpret_cast<Function>(addin_->Symbol(name));
   }
+  void UseUnits(bool metric) {
+    standin::PartData part;
+    part.metric = metric;
+    standin::InstallPart(part);
+  }
 
   testing::TestInstall install_;
   std::unique_ptr<SharedLibrary> addin_;
 };
+
+// True while a server listens on `pipeName`: a second one is refused the name.
+bool PipeListening(const std::string& pipeName) {
+  std::string error;
+  return ListenOnPipe(pipeName, &error) == nullptr;
+}
 
 TEST_F(EntryPointTest, TheVersionTableAndTheEntriesThatDoNothing) {
   Load();
@@ -71,11 +70,9 @@ TEST_F(EntryPointTest, TheVersionTableAndTheEntriesThatDoNothing) {
 }
 
 TEST_F(EntryPointTest, TheRunEntryStartsTheWrapperAndUnloadingEndsThePipeLink) {
-  standin::PartData inchPart;
-  inchPart.metric = false;
-  standin::InstallPart(inchPart);
+  UseUnits(false);
   Load();
-  const std::size_t threadsBefore = ThreadCount();
+  const std::optional<std::size_t> threadsBefore = testing::OwnThreadCount();
 
   ASSERT_EQ(Entry<EntryPoint>("m_main")(), 0);
 
@@ -84,20 +81,49 @@ TEST_F(EntryPointTest, TheRunEntryStartsTheWrapperAndUnloadingEndsThePipeLink) {
   const std::string pipeName = PipeNameOf(starts[0]);
   EXPECT_EQ(starts[0], install_.Expected(install_.defaultFolder, "1", pipeName))
       << "the unit comes from the host";
-  std::string error;
-  const std::string socket = PipeSocketPath(pipeName, &error);
-  ASSERT_FALSE(socket.empty()) << error;
-  EXPECT_TRUE(std::filesystem::exists(socket));
+  EXPECT_TRUE(PipeListening(pipeName));
   // The picker's window may start the toolkit's own helper threads, which outlive the add-in;
   // what must go with the add-in is the link's server thread.
-  const std::size_t threadsRunning = ThreadCount();
-  EXPECT_GE(threadsRunning, threadsBefore + 1) << "the link's server thread";
+  const std::optional<std::size_t> threadsRunning = testing::OwnThreadCount();
+  if (threadsBefore) {
+    EXPECT_GE(*threadsRunning, *threadsBefore + 1) << "the link's server thread";
+  }
 
   addin_.reset();
 
-  EXPECT_FALSE(std::filesystem::exists(socket));
-  EXPECT_EQ(ThreadCount(), threadsRunning - 1) << "the server thread was joined";
-  standin::ClosePart();
+  EXPECT_FALSE(testing::IsLibraryLoaded(RIGWRIGHT_ADDIN_LIBRARY));
+  EXPECT_FALSE(PipeListening(pipeName)) << "the pipe was closed";
+  if (threadsRunning) {
+    EXPECT_EQ(testing::OwnThreadCount(), *threadsRunning - 1) << "the server thread was joined";
+  }
+}
+
+TEST_F(EntryPointTest, InMetricUnitsTheUnitIsZeroAndARunningWrapperIsNotStartedAgain) {
+  UseUnits(true);
+  Load();
+  const auto main = Entry<EntryPoint>("m_main");
+
+  main();
+  const auto first = install_.Starts(1);
+  ASSERT_EQ(first.size(), 1u);
+  const std::string pipeName = PipeNameOf(first[0]);
+  EXPECT_EQ(first[0], install_.Expected(install_.defaultFolder, "0", pipeName));
+
+  main();  // the wrapper still runs: it is brought forward instead
+  main();
+  // A second wrapper would have recorded its start by now.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(install_.Starts(0).size(), 1u) << "no second wrapper while the first runs";
+
+  // Once the wrapper has ended, the next command starts a new one on the same pipe.
+  install_.ReleaseWrappers();
+  ASSERT_TRUE(WaitFor([&] {
+    main();
+    return install_.Starts(0).size() >= 2;
+  }));
+  const auto starts = install_.Starts(2);
+  EXPECT_EQ(starts[1], starts[0]) << "same pipe name, language and machine folder";
+  EXPECT_TRUE(PipeListening(pipeName)) << "the same pipe serves the new wrapper";
 }
 
 TEST_F(EntryPointTest, EveryLoadHasAPipeOfItsOwn) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <thread>
 #include <utility>
 
 #include "common/machine_folder.h"
@@ -66,23 +67,23 @@ PipeLink::PipeLink(LaunchValues values, std::string pipeName, Notify notify)
     : values_(std::move(values)), pipeName_(std::move(pipeName)), notify_(std::move(notify)) {
   server_ = ListenOnPipe(pipeName_, &pipeError_);
   if (!server_) return;
-  try {
-    thread_ = std::thread([this] { ServeRequests(); });
-  } catch (const std::exception& error) {
-    pipeError_ = std::string("cannot start the pipe's thread: ") + error.what();
+  std::string error;
+  serverThread_ = StartBackgroundTask([this] { ServeRequests(); }, &error);
+  if (!serverThread_) {
+    pipeError_ = "the pipe cannot be served: " + error;
     server_.reset();  // a wrapper must not connect to a pipe nobody serves
   }
 }
 
 PipeLink::~PipeLink() {
   running_ = false;
-  if (thread_.joinable()) {
+  if (serverThread_) {
     server_->Wake();
     // A request may wait for a user who will not answer now; it may also begin just after a
     // cancel, so cancel until the thread has ended.
     const std::future<void> served = served_.get_future();
     while (served.wait_for(kCancelInterval) != std::future_status::ready) CancelOpenRequests();
-    thread_.join();
+    serverThread_.reset();
   }
   server_.reset();
   wrapper_.reset();

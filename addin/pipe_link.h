@@ -12,10 +12,10 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "addin/stl_request_handler.h"
+#include "platform/background_task.h"
 #include "platform/child_process.h"
 #include "platform/message_pipe.h"
 #include "platform/random_guid.h"
@@ -58,7 +58,7 @@ class PipeLink {
 
   const LaunchValues& launchValues() const { return values_; }
   const std::string& pipeName() const { return pipeName_; }
-  bool serving() const { return thread_.joinable(); }
+  bool serving() const { return serverThread_ != nullptr; }
   const std::string& pipeError() const { return pipeError_; }
 
   // Makes `handler` the one that serves the next message. A request still waiting in the
@@ -97,10 +97,10 @@ class PipeLink {
   // Replaced handlers the server thread may still hold; released on the UI thread. Guarded.
   std::vector<std::shared_ptr<StlRequestHandler>> retired_;
 
-  std::unique_ptr<PipeServer> server_;  // null when the pipe could not be made
-  std::atomic<bool> running_{true};     // false once destruction begins
-  std::promise<void> served_;           // fulfilled when ServeRequests returns
-  std::thread thread_;
+  std::unique_ptr<PipeServer> server_;            // null when the pipe could not be made
+  std::atomic<bool> running_{true};               // false once destruction begins
+  std::promise<void> served_;                     // fulfilled when ServeRequests returns
+  std::unique_ptr<BackgroundTask> serverThread_;  // runs ServeRequests; null when not serving
 };
 
 }  // namespace rigwright

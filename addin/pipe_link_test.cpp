@@ -6,6 +6,7 @@
 #include <future>
 #include <optional>
 #include <regex>
+#include <thread>
 
 #include "common/pipe_protocol.h"
 #include "common/testing/scoped_environment.h"

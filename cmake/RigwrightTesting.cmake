@@ -1,13 +1,14 @@
 include(GoogleTest)
 
-# rigwright_add_tests(<target> LABEL <unit|gui|e2e> [WX_MAIN] SOURCES <files...>
-#                     LIBRARIES <targets...>)
+# rigwright_add_tests(<target> LABEL <unit|gui|e2e> [WX_MAIN] [RESOURCE_LOCK <name>]
+#                     SOURCES <files...> LIBRARIES <targets...>)
 # Builds one GoogleTest program and registers each of its tests with CTest under the label.
 # WX_MAIN gives the program a main() that starts wxWidgets before the tests (it needs a display).
 # GUI tests run on a virtual display of their own, one program at a time, so that they pass from
-# a plain ctest run as well as from ./test.sh.
+# a plain ctest run as well as from ./test.sh (on Windows the whole lane runs on one display).
+# RESOURCE_LOCK keeps the tests apart from every other test naming the same resource.
 function(rigwright_add_tests target)
-  cmake_parse_arguments(ARG "WX_MAIN" "LABEL" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(ARG "WX_MAIN" "LABEL;RESOURCE_LOCK" "SOURCES;LIBRARIES" ${ARGN})
   if(NOT ARG_LABEL)
     set(ARG_LABEL unit)
   endif()
@@ -25,9 +26,17 @@ function(rigwright_add_tests target)
     RIGWRIGHT_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     RIGWRIGHT_BINARY_DIR="${CMAKE_BINARY_DIR}")
   set(extra_properties)
+  if(ARG_RESOURCE_LOCK)
+    set(extra_properties RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
   if(ARG_LABEL STREQUAL "gui")
-    set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR
-      "${CMAKE_SOURCE_DIR}/cmake/run-with-virtual-display.sh")
+    if(ARG_RESOURCE_LOCK)
+      message(FATAL_ERROR "${target}: GUI tests hold the display's lock and no other")
+    endif()
+    if(NOT WIN32)
+      set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR
+        "${CMAKE_SOURCE_DIR}/cmake/run-with-virtual-display.sh")
+    endif()
     # Servers started at the same moment could pick the same display number.
     set(extra_properties RESOURCE_LOCK rigwright_virtual_display)
   endif()

@@ -1,5 +1,6 @@
-# rigwright_add_windows_import_test(): a test that every program built for Windows imports only
-# DLLs that come with Windows itself. Call it after every folder is added.
+# rigwright_add_windows_import_test(): a test that every program and DLL built for Windows imports
+# only DLLs that come with Windows itself, and the host's DLLs (the stand-in host's here), which
+# the add-in imports by design. Call it after every folder is added.
 include_guard(GLOBAL)
 
 function(_rigwright_executables_in dir out)
@@ -7,7 +8,7 @@ function(_rigwright_executables_in dir out)
   get_property(targets DIRECTORY "${dir}" PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target IN LISTS targets)
     get_target_property(type ${target} TYPE)
-    if(type STREQUAL "EXECUTABLE")
+    if(type MATCHES "^(EXECUTABLE|SHARED_LIBRARY|MODULE_LIBRARY)$")
       list(APPEND found ${target})
     endif()
   endforeach()
@@ -27,8 +28,13 @@ function(rigwright_add_windows_import_test)
   endforeach()
   set(list_file "${PROJECT_BINARY_DIR}/windows-programs.txt")
   file(GENERATE OUTPUT "${list_file}" CONTENT "$<JOIN:${files},\n>\n")
+  set(host_dlls)
+  if(TARGET rigwright_standin_host)
+    set(host_dlls "$<TARGET_FILE_NAME:rigwright_standin_host>")
+  endif()
   add_test(NAME windows_programs_import_only_system_dlls
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DPROGRAM_LIST=${list_file}
+            "-DHOST_DLLS=${host_dlls}"
             -P "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check_windows_imports.cmake")
   set_tests_properties(windows_programs_import_only_system_dlls PROPERTIES LABELS unit)
 endfunction()

@@ -1,6 +1,8 @@
-# Fails when a Windows program imports a DLL that is not part of Windows: such a program starts
-# here under Wine (which supplies many DLLs of its own) and then fails on the user's machine.
-#   cmake -DOBJDUMP=<objdump> -DPROGRAM_LIST=<file with one program per line> -P <this file>
+# Fails when a Windows program or DLL imports a DLL that is not part of Windows (or one of the
+# host's DLLs, HOST_DLLS): such a program starts here under Wine (which supplies many DLLs of its
+# own) and then fails on the user's machine.
+#   cmake -DOBJDUMP=<objdump> -DPROGRAM_LIST=<file with one program per line>
+#         [-DHOST_DLLS=<names>] -P <this file>
 cmake_minimum_required(VERSION 3.25)
 
 # Part of every Windows the programs support (compared without case).
@@ -9,6 +11,9 @@ set(system_dlls
   imm32.dll kernel32.dll msimg32.dll msvcrt.dll ntdll.dll ole32.dll oleacc.dll oleaut32.dll
   rpcrt4.dll secur32.dll shell32.dll shlwapi.dll ucrtbase.dll user32.dll userenv.dll
   uxtheme.dll version.dll winhttp.dll wininet.dll winmm.dll winspool.drv ws2_32.dll)
+
+string(TOLOWER "${HOST_DLLS}" host_dlls)
+list(APPEND system_dlls ${host_dlls})
 
 file(STRINGS "${PROGRAM_LIST}" programs)
 if(NOT programs)

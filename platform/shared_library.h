@@ -26,4 +26,9 @@ class SharedLibrary {
 std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& pathOrName, Unloading unloading,
                                                  std::string* error);
 
+// Makes `folder` the process's DLL search folder on Windows (SetDllDirectoryW), so that what is
+// loaded later by name is found there too; the outcome is not reported. Nothing elsewhere: the
+// search of the system's loader has no such per-process folder.
+void SetLibrarySearchFolder(const std::string& folder);
+
 }  // namespace rigwright

@@ -31,4 +31,6 @@ std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& pathOrName, 
   return std::make_unique<PosixSharedLibrary>(handle);
 }
 
+void SetLibrarySearchFolder(const std::string&) {}
+
 }  // namespace rigwright

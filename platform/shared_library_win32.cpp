@@ -9,6 +9,13 @@
 namespace rigwright {
 namespace {
 
+// The loader wants backslashes; Rigwright's paths may have either.
+std::wstring LoaderPath(const std::string& path) {
+  std::wstring wide = Utf16FromUtf8(path);
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  return wide;
+}
+
 class Win32SharedLibrary final : public SharedLibrary {
  public:
   Win32SharedLibrary(HMODULE module, Unloading unloading)
@@ -31,19 +38,19 @@ class Win32SharedLibrary final : public SharedLibrary {
 std::unique_ptr<SharedLibrary> LoadSharedLibrary(const std::string& pathOrName, Unloading unloading,
                                                  std::string* error) {
   // A library loaded from a folder finds the DLLs it brings beside it: the folder joins the
-  // process's DLL search (and stays there, for what the library loads later). The loader wants
-  // backslashes; Rigwright's paths may have either.
-  std::wstring folder = Utf16FromUtf8(DirectoryPrefixOf(pathOrName));
-  std::wstring wide = Utf16FromUtf8(pathOrName);
-  std::replace(folder.begin(), folder.end(), L'/', L'\\');
-  std::replace(wide.begin(), wide.end(), L'/', L'\\');
-  if (!folder.empty()) ::SetDllDirectoryW(folder.c_str());
-  const HMODULE module = ::LoadLibraryW(wide.c_str());
+  // process's DLL search (and stays there, for what the library loads later).
+  const std::string folder(DirectoryPrefixOf(pathOrName));
+  if (!folder.empty()) SetLibrarySearchFolder(folder);
+  const HMODULE module = ::LoadLibraryW(LoaderPath(pathOrName).c_str());
   if (!module) {
     *error = "cannot load " + pathOrName + ": " + Win32ErrorText(::GetLastError());
     return nullptr;
   }
   return std::make_unique<Win32SharedLibrary>(module, unloading);
+}
+
+void SetLibrarySearchFolder(const std::string& folder) {
+  ::SetDllDirectoryW(LoaderPath(folder).c_str());
 }
 
 }  // namespace rigwright

@@ -1,25 +1,28 @@
-// Stands in for the wrapper in the add-in's tests. Records its arguments, one per line, in
-// "<RIGWRIGHT_TEST_RECORD_DIR>/<pid>.args" (whole or not at all), then, when
-// RIGWRIGHT_TEST_HOLD names a file, keeps running until that file exists or the record folder is
-// gone with the test (at most a minute).
-#include <unistd.h>
-
+// Stands in for the wrapper in the add-in's tests. Records how it was started, one piece per line,
+// in "<RIGWRIGHT_TEST_RECORD_DIR>/<process id>.args" (whole or not at all): its arguments, its own
+// path first; on Windows the one command line it was given, which the wrapper reads as text.
+// Then, when RIGWRIGHT_TEST_HOLD names a file, keeps running until that file exists or the
+// record folder is gone with the test (at most a minute).
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "addin/testing/argument_recorder.h"
 
 int main(int argc, char** argv) {
   const char* folder = std::getenv("RIGWRIGHT_TEST_RECORD_DIR");
   if (!folder || !*folder) return 2;
   const std::filesystem::path file =
-      std::filesystem::path(folder) / (std::to_string(::getpid()) + ".args");
+      std::filesystem::path(folder) / (std::to_string(rigwright::testing::ProcessId()) + ".args");
   const std::filesystem::path partial = file.string() + ".partial";
   {
     std::ofstream out(partial, std::ios::binary);
-    for (int i = 0; i < argc; ++i) out << argv[i] << '\n';
+    for (const std::string& piece : rigwright::testing::HowStarted(argc, argv))
+      out << piece << '\n';
     if (!out) return 3;
   }
   std::filesystem::rename(partial, file);

@@ -1,20 +1,42 @@
-# Fails unless the dynamic symbols that LIBRARY defines are exactly the add-in's entry points
-# (symbols the linker defines for every library aside).
+# Fails unless the symbols that LIBRARY exports are exactly the add-in's entry points (symbols the
+# linker defines for every library aside). With WINDOWS set, LIBRARY is a DLL whose export table
+# OBJDUMP lists; else the dynamic symbols nm lists are read.
 set(expected RibbonGroupRigwright RibbonGroupRigwrightLauncher m_main m_open m_run_rigwright
     m_version)
-execute_process(COMMAND nm -D --defined-only "${LIBRARY}"
-  OUTPUT_VARIABLE listing RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "nm cannot read ${LIBRARY}")
+if(WINDOWS)
+  execute_process(COMMAND "${OBJDUMP}" -p "${LIBRARY}" OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+else()
+  execute_process(COMMAND nm -D --defined-only "${LIBRARY}"
+    OUTPUT_VARIABLE listing RESULT_VARIABLE result)
 endif()
-string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cannot read the exports of ${LIBRARY}")
+endif()
+
 set(exported "")
-foreach(line IN LISTS lines)
-  string(REGEX REPLACE "^.* ([^ ]+)$" "\\1" name "${line}")
-  if(NOT name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
-    list(APPEND exported "${name}")
+if(WINDOWS)
+  # The name pointer table: lines "\t[   n] +base[   n]  name" after "[Ordinal/Name Pointer] Table".
+  string(FIND "${listing}" "[Ordinal/Name Pointer] Table" start)
+  if(start EQUAL -1)
+    message(FATAL_ERROR "${LIBRARY} has no table of exported names")
   endif()
-endforeach()
+  string(SUBSTRING "${listing}" ${start} -1 listing)
+  string(FIND "${listing}" "\n\n" end)
+  string(SUBSTRING "${listing}" 0 ${end} listing)
+  string(REGEX MATCHALL "\n\t\\[ *[0-9]+\\] [^\n]+" lines "${listing}")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^.* ([^ ]+)$" "\\1" name "${line}")
+    list(APPEND exported "${name}")
+  endforeach()
+else()
+  string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^.* ([^ ]+)$" "\\1" name "${line}")
+    if(NOT name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
+      list(APPEND exported "${name}")
+    endif()
+  endforeach()
+endif()
 list(SORT exported)
 if(NOT exported STREQUAL expected)
   message(FATAL_ERROR "exported: ${exported}\nexpected: ${expected}")

@@ -13,6 +13,7 @@
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include <string>
 #include <thread>
 
+#include "addin/testing/shown_window.h"
 #include "addin/testing/test_install.h"
 #include "common/pipe_protocol.h"
 #include "platform/message_pipe.h"
@@ -42,21 +44,6 @@ std::thread client;  // the wrapper's side of the open request
 void Fail(int code, const char* what) {
   std::fprintf(stderr, "rigwright_exiting_host: %s\n", what);
   verdict = code;
-}
-
-// The pipe name the wrapper was started with, without its quotes.
-std::string PipeNameOf(const std::vector<std::string>& arguments) {
-  constexpr std::string_view kOption = "--pipeName=\"";
-  if (arguments.empty() || !arguments.back().starts_with(kOption)) return {};
-  const std::string& last = arguments.back();
-  return last.substr(kOption.size(), last.size() - kOption.size() - 1);
-}
-
-bool PickerShown(const wxWindow* hostWindow) {
-  for (const wxWindow* window : wxTopLevelWindows) {
-    if (window != hostWindow && window->IsShown()) return true;
-  }
-  return false;
 }
 
 class ExitingHostApp final : public wxApp {
@@ -89,16 +76,19 @@ class ExitingHostApp final : public wxApp {
       return;
     }
     const auto starts = install_.Starts(1);
-    const std::string pipeName = starts.empty() ? std::string() : PipeNameOf(starts[0]);
+    const std::string pipeName =
+        starts.empty() ? std::string() : rigwright::testing::PipeNameOf(starts[0]);
     client = std::thread([pipeName] {
       const auto connection = rigwright::ConnectToPipe(pipeName);
       std::string reply;
+      // Where the add-in's picker outlives the host's toolkit (Windows), the request stays open
+      // until the process ends.
       if (connection && connection->Write(rigwright::kStlRequest)) {
-        connection->Read(rigwright::kStlBufferSize, &reply);
+        connection->ReadWithin(rigwright::kStlBufferSize, std::chrono::seconds(5), &reply);
       }
     });
     waitForPicker_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
-      if (!PickerShown(window_)) return;
+      if (!rigwright::testing::IsWindowShown("STL picker")) return;
       waitForPicker_.Stop();
       CloseHostWindow();
     });

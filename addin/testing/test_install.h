@@ -1,20 +1,18 @@
 // Test support for the launch of the wrapper: a test install folder, with spaces in its path,
-// whose "wrapper" is the argument recorder (testing/argument_recorder.cpp), a settings file that
-// points at it, and private folders for the user's data and the pipe. The environment is set for
-// the test's lifetime.
+// whose "wrapper" is the argument recorder (testing/argument_recorder.cpp), the system's settings
+// pointing at it (a settings file; on Windows the registry value, which tests using this share
+// and so must not run side by side), and private folders for the user's data and the pipe. The
+// environment is set for the test's lifetime.
 #pragma once
 
-#include <sys/stat.h>
-
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
-#include "common/testing/scoped_environment.h"
 #include "common/testing/test_folder.h"
 
 namespace rigwright::testing {
@@ -30,71 +28,47 @@ bool WaitFor(Condition condition) {
   return true;
 }
 
+// The pipe name in the last line a started wrapper recorded, without its quotes.
+std::string PipeNameOf(const std::vector<std::string>& recorded);
+
 class TestInstall {
  public:
-  TestInstall() {
-    root.Write("config/Orvane/Orvane Rigwright for Mastercam.conf", "Directory=" + install + "\n");
-    root.Write("Orvane AS/Rigwright for Mastercam/Generic Machines/Mill.mcfg", "{}");
-    root.Write("Orvane AS/Rigwright for Mastercam/Generic Machines/Mill/config.json", "{}");
-    PlaceWrapper();
-    std::filesystem::create_directories(root.path() / "appdata" / "Kelmora");
-    std::filesystem::create_directories(root.path() / "records");
-    std::filesystem::create_directories(root.path() / "runtime");
-    environment.Set("XDG_CONFIG_DIRS", root.text() + "config");
-    environment.Set("APPDATA", root.text() + "appdata");
-    environment.Set("XDG_RUNTIME_DIR", root.text() + "runtime");
-    environment.Set("RIGWRIGHT_TEST_RECORD_DIR", root.text() + "records");
-    environment.Set("RIGWRIGHT_TEST_HOLD", root.text() + "release");
-  }
-  ~TestInstall() { ReleaseWrappers(); }
+  TestInstall();
+  ~TestInstall();
+  TestInstall(const TestInstall&) = delete;
+  TestInstall& operator=(const TestInstall&) = delete;
 
   // Puts the recorder in place as the wrapper.
-  void PlaceWrapper() {
-    const std::filesystem::path wrapper = install + "RigwrightWrapper";
-    std::filesystem::create_directories(wrapper.parent_path());
-    std::filesystem::copy_file(RIGWRIGHT_ARGUMENT_RECORDER, wrapper);
-    ::chmod(wrapper.c_str(), 0755);
-  }
+  void PlaceWrapper();
 
   // Started wrappers run until this is called.
-  void ReleaseWrappers() { root.Write("release", ""); }
+  void ReleaseWrappers();
 
-  // The arguments of every wrapper started so far, oldest first, once there are `count` (or
-  // after 20 seconds).
-  std::vector<std::vector<std::string>> Starts(std::size_t count) const {
-    std::vector<std::filesystem::path> files;
-    WaitFor([&] {
-      files.clear();
-      for (const auto& entry : std::filesystem::directory_iterator(root.path() / "records")) {
-        if (entry.path().extension() == ".args") files.push_back(entry.path());
-      }
-      return files.size() >= count;
-    });
-    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
-      return std::filesystem::last_write_time(a) < std::filesystem::last_write_time(b);
-    });
-    std::vector<std::vector<std::string>> starts;
-    for (const auto& file : files) {
-      std::vector<std::string> lines;
-      std::ifstream in(file);
-      for (std::string line; std::getline(in, line);) lines.push_back(line);
-      starts.push_back(lines);
-    }
-    return starts;
-  }
+  // What every wrapper started so far recorded, oldest first, once there are `count` (or after
+  // 20 seconds): its arguments, its path first; on Windows its one command line.
+  std::vector<std::vector<std::string>> Starts(std::size_t count) const;
 
-  // The arguments a wrapper gets in a metric ("0") or inch ("1") host.
+  // What a wrapper records in a metric ("0") or inch ("1") host.
   std::vector<std::string> Expected(const std::string& machineFolder, const std::string& unit,
-                                    const std::string& pipeName) const {
-    return {install + "RigwrightWrapper", "--language=\"en-US\"",
-            "--machineDirectory=\"" + machineFolder + "\"", "--defaultUnit=" + unit,
-            "--pipeName=\"" + pipeName + "\""};
-  }
+                                    const std::string& pipeName) const;
+
+  // Sets the environment variable `name` until the test ends.
+  void SetEnvironment(const std::string& name, const std::string& value);
 
   TestFolder root;
-  const std::string install = root.text() + "Orvane AS/Rigwright for Mastercam/";
-  const std::string defaultFolder = root.text() + "appdata/Kelmora/Rigwright/";
-  ScopedEnvironment environment;
+  // Both in the system's spelling, ending in its separator.
+  const std::string install;
+  const std::string defaultFolder;
+  const std::string wrapperPath;
+
+ private:
+  // Each system's part (test_install_posix.cpp, test_install_win32.cpp).
+  static const char kWrapperFile[];  // the wrapper's file name as the installer names it
+  void PointSettingsAtInstall();
+  void RestoreSettings();
+  static void ChangeEnvironment(const std::string& name, const char* value);  // null: remove
+
+  std::vector<std::pair<std::string, std::optional<std::string>>> savedEnvironment_;
 };
 
 }  // namespace rigwright::testing

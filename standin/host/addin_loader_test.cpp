@@ -24,7 +24,7 @@ TEST(AddinLoaderTest, RefusesAnAddinOfAnotherSeries) {
 
 TEST(AddinLoaderTest, RefusesWhatIsNoAddinOrNoLibrary) {
   std::string error;
-  EXPECT_FALSE(LoadedAddin::Load("libc.so.6", 2450, &error));
+  EXPECT_FALSE(LoadedAddin::Load(RIGWRIGHT_SYSTEM_LIBRARY, 2450, &error));
   EXPECT_NE(error.find("lacks m_version"), std::string::npos) << error;
   EXPECT_FALSE(LoadedAddin::Load("/no/such/libRigwrightAddin.so", 2450, &error));
   EXPECT_NE(error.find("/no/such/libRigwrightAddin.so"), std::string::npos) << error;

@@ -1,22 +1,18 @@
 // RigwrightDevHost: the development host application. Stands in for the CAD host: loads a part and
-// the add-in, and offers the add-in's command. Ends cleanly (add-in unloaded) also on SIGTERM or
-// SIGINT. Options: see dev_host_options.h, or run it with --help.
+// the add-in, and offers the add-in's command. Ends cleanly (add-in unloaded) also when the
+// system asks it to end (end_requests.h). Options: see dev_host_options.h, or run it with --help.
 #include <wx/app.h>
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "standin/automation/ui_script.h"
 #include "standin/host/dev_host_options.h"
 #include "standin/host/dev_host_window.h"
+#include "standin/host/end_requests.h"
+#include "standin/host/scripted_user.h"
 
 namespace {
-
-void CloseMainWindow(int) {
-  if (wxWindow* top = wxTheApp->GetTopWindow()) top->Close(true);
-}
 
 // The toolkit's own consistency checks go to stderr: a modal report would stop a scripted run
 // that has no one to answer it.
@@ -47,8 +43,7 @@ class DevHostApp final : public wxApp {
     auto* window = new rigwright::standin::DevHostWindow(options);
     // Before the add-in is loaded, so that a signal at any time after it ends the host cleanly.
     SetTopWindow(window);
-    SetSignalHandler(SIGTERM, CloseMainWindow);
-    SetSignalHandler(SIGINT, CloseMainWindow);
+    rigwright::standin::CloseTopWindowOnEndRequests(*this);
     if (!window->Start(&error)) {
       std::fprintf(stderr, "RigwrightDevHost: %s\n", error.c_str());
       window->Destroy();
@@ -56,7 +51,7 @@ class DevHostApp final : public wxApp {
     }
     window->Show();
     // A scripted user for the add-in's windows, when a run is automated.
-    rigwright::automation::StartUiScriptFromEnvironment();
+    rigwright::standin::StartScriptedUser();
     if (options.runRigwright) CallAfter([window] { window->RunRigwright(); });
     return true;
   }
