@@ -1,5 +1,5 @@
-# rigwright_add_windows_import_test(): a test that every program built for Windows imports only
-# DLLs that come with Windows itself. Call it after every folder is added.
+# rigwright_add_windows_import_test(): a test that every program and DLL built for Windows imports
+# only DLLs that come with Windows itself. Call it after every folder is added.
 include_guard(GLOBAL)
 
 function(_rigwright_executables_in dir out)
@@ -7,7 +7,7 @@ function(_rigwright_executables_in dir out)
   get_property(targets DIRECTORY "${dir}" PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target IN LISTS targets)
     get_target_property(type ${target} TYPE)
-    if(type STREQUAL "EXECUTABLE")
+    if(type MATCHES "^(EXECUTABLE|MODULE_LIBRARY|SHARED_LIBRARY)$")
       list(APPEND found ${target})
     endif()
   endforeach()
