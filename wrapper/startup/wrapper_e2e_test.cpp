@@ -77,9 +77,7 @@ TEST_F(WrapperProcessTest, WithoutAnEngineItEndsQuietlyWithExitCodeZero) {
 
 TEST_F(WrapperProcessTest, WithoutAWorkingFolderItSaysSoAndStillRunsTheEditor) {
   if (!WrapperTestSystem::HasDisplay()) GTEST_SKIP() << "the wrapper needs a display (xvfb-run)";
-  // A temporary folder that does not exist: no working folder can be made in it.
-  const std::string missing =
-      Utf8FromPath((root_.path() / "missing").make_preferred()) + separator_;
+  const std::string missing = system_.UnusableTemporaryFolder();
   system_.SetTemporaryFolder(missing);
   environment_.Set("RIGWRIGHT_TEST_ENGINE_STL_REQUESTS", "1");
   TestAddin addin(kPipe, "/parts/a.stl");
@@ -138,6 +136,7 @@ TEST_F(WrapperProcessTest, AnAddinBusyWithAnotherConnectionStillHearsOfTheWorkin
 
   const int exitCode = RunWrapper({"--pipeName=\"" + std::string(kPipe) + "\""});
   release.join();
+  addin.AwaitMessages(2);
 
   EXPECT_EQ(exitCode, 0) << stderr_;
   EXPECT_EQ(addin.Stop(),

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -43,6 +45,14 @@ class TestAddin {
     }
     return messages_;
   }
+  // Waits up to ten seconds until `count` messages have arrived; a client may have written and
+  // gone while the add-in was still busy with another connection.
+  void AwaitMessages(std::size_t count) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (received_ < count && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
   // Whether the working folder announced first existed while the editor asked for solids.
   bool folderExistedDuringRequest() const { return folderExistedDuringRequest_; }
 
@@ -52,6 +62,7 @@ class TestAddin {
       std::string message;
       if (connection->Read(kMaxMessageBytes, &message) != PipeReadResult::kMessage) continue;
       messages_.push_back(message);
+      ++received_;
       if (message != kStlRequest) continue;
       folderExistedDuringRequest_ = std::filesystem::is_directory(PathFromUtf8(messages_.front()));
       connection->Write(reply_);
@@ -62,6 +73,7 @@ class TestAddin {
   std::unique_ptr<PipeServer> server_;
   std::thread thread_;
   std::vector<std::string> messages_;
+  std::atomic<std::size_t> received_{0};  // messages_.size(), for other threads
   bool folderExistedDuringRequest_ = false;
 };
 

@@ -35,6 +35,8 @@ class WrapperTestSystem {
   // Makes `folder` (UTF-8, in the system's own form, ending in its separator) the temporary
   // folder the wrapper finds.
   void SetTemporaryFolder(const std::string& folder);
+  // A temporary folder the wrapper finds but cannot make its working folder in.
+  std::string UnusableTemporaryFolder() const;
   // Records `folder` (ending in a separator) as the install folder, as the installer would.
   void SetInstallFolder(const std::string& folder);
 

@@ -37,6 +37,8 @@ void WrapperTestSystem::SetTemporaryFolder(const std::string& folder) {
   environment_.Set("TMPDIR", folder);
 }
 
+std::string WrapperTestSystem::UnusableTemporaryFolder() const { return "/proc/"; }
+
 void WrapperTestSystem::SetInstallFolder(const std::string& folder) {
   root_.Write("config/Orvane/Orvane Rigwright for Mastercam.conf", "Directory=" + folder + "\n");
 }

@@ -76,6 +76,11 @@ void WrapperTestSystem::SetTemporaryFolder(const std::string& folder) {
   environment_.Set("TEMP", folder);
 }
 
+std::string WrapperTestSystem::UnusableTemporaryFolder() const {
+  // GetTempPathW gives the folder whether it exists or not.
+  return Utf8FromPath((root_.path() / "missing").make_preferred()) + '\\';
+}
+
 void WrapperTestSystem::SetInstallFolder(const std::string& folder) {
   if (!registryChanged_) {
     registryChanged_ = true;
