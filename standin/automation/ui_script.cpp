@@ -22,8 +22,11 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 
+#include "common/path_text.h"
+#include "platform/environment.h"
 #include "platform/screen_capture.h"
 
 namespace rigwright::automation {
@@ -57,13 +60,13 @@ bool ExpandVariables(std::string* line, std::string* missing) {
     const size_t end = line->find('}', at);
     if (end == std::string::npos) return true;
     const std::string name = line->substr(at + 2, end - at - 2);
-    const char* value = std::getenv(name.c_str());
+    const std::optional<std::string> value = EnvironmentValue(name);
     if (!value) {
       *missing = name;
       return false;
     }
-    line->replace(at, end - at + 1, value);
-    at += std::strlen(value);
+    line->replace(at, end - at + 1, *value);
+    at += value->size();
   }
   return true;
 }
@@ -103,7 +106,7 @@ bool SaveScreenPicture(const wxRect& rect, const std::string& file) {
     return false;
   }
   std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ignored);
+  std::filesystem::create_directories(PathFromUtf8(file).parent_path(), ignored);
   if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
   wxImage image(pixels.width, pixels.height, pixels.rgb.data(), /*static_data=*/true);
   return image.SaveFile(wxString::FromUTF8(file), wxBITMAP_TYPE_PNG);
@@ -168,7 +171,7 @@ class MessageAnswerer final : public wxModalDialogHook {
     if (!logFile_.empty()) {
       std::string oneLine = text;
       for (char& c : oneLine) if (c == '\n') c = ' ';
-      std::ofstream(logFile_, std::ios::app) << oneLine << "\n";
+      std::ofstream(PathFromUtf8(logFile_), std::ios::app) << oneLine << "\n";
     }
     if (box->GetMessageDialogStyle() & wxYES_NO) return answerYes_ ? wxID_YES : wxID_NO;
     return wxID_OK;
@@ -275,10 +278,10 @@ bool ParseUiScript(std::string_view text, UiScript* script, std::string* error) 
 
 void StartUiScriptFromEnvironment() {
   static bool started = false;
-  const char* path = std::getenv("RIGWRIGHT_UI_SCRIPT");
-  if (started || !path || !*path) return;
+  const std::string path = EnvironmentValue("RIGWRIGHT_UI_SCRIPT").value_or("");
+  if (started || path.empty()) return;
   started = true;
-  std::ifstream in(path);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   UiScript script;
