@@ -5,11 +5,13 @@
 #include <windows.h>
 // After windows.h.
 #include <gtest/gtest.h>
+#include <wx/image.h>
 
 #include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <future>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -31,6 +33,24 @@ std::string ReadText(const std::filesystem::path& file) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// The picture is the picker's window, all of it, with more than a blank area in it.
+void ExpectPictureOfTheWholePicker(const std::filesystem::path& picture) {
+  wxImage image;
+  ASSERT_TRUE(std::filesystem::is_regular_file(picture)) << picture;
+  ASSERT_TRUE(image.LoadFile(picture.wstring(), wxBITMAP_TYPE_PNG)) << picture;
+  const HWND picker = ::FindWindowW(nullptr, L"STL picker");
+  RECT area{};
+  ASSERT_TRUE(picker && ::GetWindowRect(picker, &area));
+  EXPECT_EQ(image.GetWidth(), area.right - area.left);
+  EXPECT_EQ(image.GetHeight(), area.bottom - area.top);
+  std::set<std::uint32_t> colors;
+  const unsigned char* rgb = image.GetData();
+  for (int i = 0; i < image.GetWidth() * image.GetHeight(); ++i, rgb += 3) {
+    colors.insert(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
+  }
+  EXPECT_GT(colors.size(), 3u) << "the picture shows hardly anything";
 }
 
 // Runs the thread's message loop for a while, as a host does between its own work: it delivers
@@ -85,17 +105,21 @@ TEST(UiScriptWin32Test, AnswersTheAddinsPickerAndItsMessageBox) {
   const std::filesystem::path working = out / "working";
   std::filesystem::create_directories(working);
   const std::filesystem::path messages = out / "messages.txt";
+  const std::filesystem::path picture = out / "shots" / "picker.png";
   // The name field takes text only after the pick, the tolerance field only after the check,
   // and a disabled field refuses the script: each step shows that the one before it arrived.
-  const std::string script = "messages \"" + messages.string() +
-                             "\"\n"
-                             "window \"STL picker\" check 1001 \"Base\"\n"
-                             "window \"STL picker\" text 1008 \"0\"\n"
-                             "window \"STL picker\" click 1\n"
-                             "window \"STL picker\" text 1008 \"0.5\"\n"
-                             "window \"STL picker\" click 1006\n"
-                             "window \"STL picker\" text 1010 \"Spindle\"\n"
-                             "window \"STL picker\" click 1\n";
+  // clang-format off
+  const std::string script =
+      "messages \"" + messages.string() + "\"\n"
+      "window \"STL picker\" check 1001 \"Base\"\n"
+      "window \"STL picker\" text 1008 \"0\"\n"
+      "window \"STL picker\" click 1\n"
+      "window \"STL picker\" text 1008 \"0.5\"\n"
+      "window \"STL picker\" click 1006\n"
+      "window \"STL picker\" text 1010 \"Spindle\"\n"
+      "window \"STL picker\" screenshot \"" + picture.string() + "\"\n"
+      "window \"STL picker\" click 1\n";
+  // clang-format on
   std::ofstream(out / "script.txt") << script;
   install.SetEnvironment("RIGWRIGHT_UI_SCRIPT", (out / "script.txt").string());
 
@@ -124,6 +148,7 @@ TEST(UiScriptWin32Test, AnswersTheAddinsPickerAndItsMessageBox) {
   EXPECT_EQ(testing::TriangleCount(working / "Base.stl"), 12);
   EXPECT_GT(testing::TriangleCount(working / "Spindle.stl"), 12);
   EXPECT_EQ(ReadText(messages), "Please enter a positive triangulation tolerance.\n");
+  ExpectPictureOfTheWholePicker(picture);
   addin.reset();
   standin::SetInteractiveSelector({});
   standin::ClosePart();
