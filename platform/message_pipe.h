@@ -74,4 +74,9 @@ std::unique_ptr<PipeServer> ListenOnPipe(std::string_view pipeName, std::string*
 // connected, reads wait for the server's answer without a time limit.
 std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName);
 
+// As ConnectToPipe, but a server that is busy with another client is given up to `limit` to
+// become free. A pipe that no server listens on still fails at once.
+std::unique_ptr<PipeConnection> ConnectToPipeWhenFree(std::string_view pipeName,
+                                                      std::chrono::milliseconds limit);
+
 }  // namespace rigwright

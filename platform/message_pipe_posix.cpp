@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "common/pipe_protocol.h"
@@ -314,10 +315,21 @@ std::unique_ptr<PipeServer> ListenOnPipe(std::string_view pipeName, std::string*
 }
 
 std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName) {
+  return ConnectToPipeWhenFree(pipeName, std::chrono::milliseconds(0));
+}
+
+std::unique_ptr<PipeConnection> ConnectToPipeWhenFree(std::string_view pipeName,
+                                                      std::chrono::milliseconds limit) {
   std::string error;
   const std::string path = PipeSocketPath(pipeName, &error);
   if (path.empty() || !IsPrivateFolder(RuntimeFolder(), &error)) return nullptr;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   UniqueFd fd = ConnectWithoutWaiting(path);
+  // A full queue of clients waiting to be accepted is a busy server.
+  while (!fd.valid() && errno == EAGAIN && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    fd = ConnectWithoutWaiting(path);
+  }
   if (!fd.valid() || !PeerIsThisUser(fd.get()) || !MakeBlocking(fd.get())) return nullptr;
   return std::make_unique<PosixPipeConnection>(std::move(fd));
 }

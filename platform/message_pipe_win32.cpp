@@ -300,6 +300,17 @@ class OnlyThisUser {
   SECURITY_ATTRIBUTES attributes_{};
 };
 
+// The client's end once opened: message read mode, and a server that runs as our user.
+std::unique_ptr<PipeConnection> ClientConnection(UniqueHandle pipe) {
+  DWORD mode = PIPE_READMODE_MESSAGE;
+  ULONG server = 0;
+  if (!::SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr) ||
+      !::GetNamedPipeServerProcessId(pipe.get(), &server) || !ProcessIsThisUser(server)) {
+    return nullptr;
+  }
+  return std::make_unique<Win32PipeConnection>(std::move(pipe));
+}
+
 }  // namespace
 
 // The pipe's path is its name; the checks keep the rules of every platform alike.
@@ -343,21 +354,29 @@ std::unique_ptr<PipeServer> ListenOnPipe(std::string_view pipeName, std::string*
 }
 
 std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName) {
+  return ConnectToPipeWhenFree(pipeName, std::chrono::milliseconds(0));
+}
+
+std::unique_ptr<PipeConnection> ConnectToPipeWhenFree(std::string_view pipeName,
+                                                      std::chrono::milliseconds limit) {
   std::string error;
   const std::string path = PipeSocketPath(pipeName, &error);
   if (path.empty()) return nullptr;
-  // No wait for a busy pipe. The server may only identify us, never act as us.
-  UniqueHandle pipe(::CreateFileA(
-      path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-      FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
-  if (!pipe.valid()) return nullptr;
-  DWORD mode = PIPE_READMODE_MESSAGE;
-  ULONG server = 0;
-  if (!::SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr) ||
-      !::GetNamedPipeServerProcessId(pipe.get(), &server) || !ProcessIsThisUser(server)) {
-    return nullptr;
+  const ULONGLONG deadline =
+      ::GetTickCount64() + static_cast<ULONGLONG>(std::clamp<long long>(limit.count(), 0, INT_MAX));
+  for (;;) {
+    // The server may only identify us, never act as us.
+    UniqueHandle pipe(::CreateFileA(
+        path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+    if (pipe.valid()) return ClientConnection(std::move(pipe));
+    if (::GetLastError() != ERROR_PIPE_BUSY) return nullptr;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) return nullptr;
+    // Returns when the instance is free again; another client may take it first, so the open is
+    // tried again either way.
+    if (!::WaitNamedPipeA(path.c_str(), static_cast<DWORD>(deadline - now))) ::Sleep(10);
   }
-  return std::make_unique<Win32PipeConnection>(std::move(pipe));
 }
 
 }  // namespace rigwright

@@ -45,6 +45,38 @@ class MessagePipeWin32Test : public PipeTest {
   std::vector<std::unique_ptr<ChildProcess>> peers_;
 };
 
+TEST_F(MessagePipeWin32Test, AClientMayWaitForABusyServerButNotForAMissingOne) {
+  auto server = Listen();
+  Connected first = Connect(*server);
+  ASSERT_TRUE(first.accepted);
+  EXPECT_FALSE(ConnectToPipe(pipe_)) << "busy: the plain connect does not wait";
+  EXPECT_FALSE(ConnectToPipeWhenFree(pipe_, milliseconds(100))) << "still busy when time is up";
+
+  // The server finishes the first connection a moment later and accepts the next.
+  auto serving = std::async(std::launch::async, [&] {
+    std::this_thread::sleep_for(milliseconds(300));
+    first.client.reset();
+    first.accepted.reset();
+    return server->Accept();
+  });
+  auto waited = ConnectToPipeWhenFree(pipe_, seconds(10));
+  if (!waited) server->Wake();  // the server gives up waiting for it too
+  ASSERT_TRUE(waited);
+  ASSERT_TRUE(waited->Write("after the wait"));
+  auto accepted = serving.get();
+  ASSERT_TRUE(accepted);
+  std::string message;
+  EXPECT_EQ(accepted->Read(kMaxMessageBytes, &message), PipeReadResult::kMessage);
+  EXPECT_EQ(message, "after the wait");
+  waited.reset();
+  accepted.reset();
+  server.reset();
+
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ConnectToPipeWhenFree(pipe_, seconds(10)));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, seconds(5)) << "no server: no wait";
+}
+
 TEST_F(MessagePipeWin32Test, AnEmptyMessageIsToldFromAConnectionTheServerDropped) {
   auto server = Listen();
   {

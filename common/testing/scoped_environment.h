@@ -1,12 +1,13 @@
-// Test support: sets environment variables for one test and restores them when it ends.
+// Test support: sets environment variables for one test and restores them when it ends. Links
+// with rigwright_platform.
 #pragma once
-
-#include <stdlib.h>
 
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/environment.h"
 
 namespace rigwright {
 
@@ -17,23 +18,14 @@ class ScopedEnvironment {
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
   ~ScopedEnvironment() {
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second) {
-        ::setenv(it->first.c_str(), it->second->c_str(), 1);
-      } else {
-        ::unsetenv(it->first.c_str());
-      }
+      SetEnvironmentValue(it->first, it->second ? it->second->c_str() : nullptr);
     }
   }
 
   // Sets `name` to `value`; a null value removes the variable.
   void Set(const std::string& name, const char* value) {
-    const char* old = ::getenv(name.c_str());
-    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    if (value) {
-      ::setenv(name.c_str(), value, 1);
-    } else {
-      ::unsetenv(name.c_str());
-    }
+    saved_.emplace_back(name, EnvironmentValue(name));
+    SetEnvironmentValue(name, value);
   }
   void Set(const std::string& name, const std::string& value) { Set(name, value.c_str()); }
 

@@ -8,8 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
+#include "common/path_text.h"
+#include "platform/environment.h"
 #include "platform/screen_capture.h"
 #include "standin/automation/ui_script_player.h"
 
@@ -44,13 +47,13 @@ bool ExpandVariables(std::string* line, std::string* missing) {
     const size_t end = line->find('}', at);
     if (end == std::string::npos) return true;
     const std::string name = line->substr(at + 2, end - at - 2);
-    const char* value = std::getenv(name.c_str());
+    const std::optional<std::string> value = EnvironmentValue(name);
     if (!value) {
       *missing = name;
       return false;
     }
-    line->replace(at, end - at + 1, value);
-    at += std::strlen(value);
+    line->replace(at, end - at + 1, *value);
+    at += value->size();
   }
   return true;
 }
@@ -91,14 +94,14 @@ void LogMessage(const std::string& logFile, const std::string& text) {
   for (char& c : oneLine) {
     if (c == '\n') c = ' ';
   }
-  std::ofstream(logFile, std::ios::app | std::ios::binary) << oneLine << "\n";
+  std::ofstream(PathFromUtf8(logFile), std::ios::app | std::ios::binary) << oneLine << "\n";
 }
 
 bool SaveScreenPicture(int x, int y, int width, int height, const std::string& file) {
   ScreenPixels pixels;
   if (!CaptureScreenArea(x, y, width, height, &pixels)) return false;
   std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ignored);
+  std::filesystem::create_directories(PathFromUtf8(file).parent_path(), ignored);
   if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
   wxImage image(pixels.width, pixels.height, pixels.rgb.data(), /*static_data=*/true);
   return image.SaveFile(wxString::FromUTF8(file), wxBITMAP_TYPE_PNG);
@@ -148,10 +151,10 @@ bool ParseUiScript(std::string_view text, UiScript* script, std::string* error) 
 
 void StartUiScriptFromEnvironment() {
   static bool started = false;
-  const char* path = std::getenv("RIGWRIGHT_UI_SCRIPT");
-  if (started || !path || !*path) return;
+  const std::string path = EnvironmentValue("RIGWRIGHT_UI_SCRIPT").value_or("");
+  if (started || path.empty()) return;
   started = true;
-  std::ifstream in(path);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   UiScript script;

@@ -8,12 +8,12 @@
 #include <wx/listctrl.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 
 #include <fstream>
 
 #include "common/testing/scoped_environment.h"
 #include "common/testing/test_folder.h"
-#include "common/testing/wx_test_support.h"
 
 namespace rigwright::automation {
 namespace {
@@ -86,6 +86,7 @@ class SampleDialog : public wxDialog {
     ok->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
       answer = wxMessageBox("Really?", "Question", wxYES_NO | wxICON_QUESTION, this);
       pressed = true;
+      if (IsModal()) EndModal(wxID_OK);
     });
   }
   wxChoice* choice;
@@ -108,12 +109,16 @@ TEST(UiScriptPlayTest, DrivesAShownWindowAndAnswersItsQuestion) {
       "window \"Sample window\" click 1\n"
       "messages \"" + log + "\"\nanswer no\n");
   ScopedEnvironment environment;
-  environment.Set("RIGWRIGHT_UI_SCRIPT", script.string());
+  environment.Set("RIGWRIGHT_UI_SCRIPT", Utf8FromPath(script));
 
+  // Shown modally, as the stand-ins' windows and the dialogs the script drives are: the script
+  // ticks on a timer, which a real event loop delivers (yielding does not, on every system).
   SampleDialog dialog;
-  dialog.Show();
+  wxTimer giveUp;
+  giveUp.Bind(wxEVT_TIMER, [&dialog](wxTimerEvent&) { dialog.EndModal(wxID_CANCEL); });
+  giveUp.StartOnce(20000);
   StartUiScriptFromEnvironment();
-  for (int i = 0; i < 60 && !dialog.pressed; ++i) rigwright::testing::LetWindowsSettle(50);
+  dialog.ShowModal();
 
   EXPECT_TRUE(dialog.pressed);
   EXPECT_EQ(dialog.chosen, 1);

@@ -1,5 +1,6 @@
-// Drives the staged development engine, libMavriloDll.so, through its scripted mode the way the
-// wrapper runs it: toolkit up, callbacks registered, RunMavrilo until the window closes.
+// Drives the staged development engine (MavriloDll.dll, libMavriloDll.so) through its scripted mode
+// the way the wrapper runs it: toolkit up, callbacks registered, RunMavrilo until the window
+// closes.
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/init.h>
@@ -29,8 +30,7 @@ class MavriloEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    engine_ =
-        LoadSharedLibrary(RIGWRIGHT_DEV_INSTALL_DIR "/libMavriloDll.so", Unloading::kNever, &error);
+    engine_ = LoadSharedLibrary(RIGWRIGHT_EDITOR_ENGINE, Unloading::kNever, &error);
     ASSERT_TRUE(engine_) << error;
     stlRequests = 0;
     exported.clear();
@@ -38,7 +38,7 @@ class MavriloEngineTest : public ::testing::Test {
 
   int RunScript(const std::string& script, const std::string& folder) {
     const auto path = work_.Write("script", script);
-    environment_.Set("MAVRILO_SCRIPT", path.string());
+    environment_.Set("MAVRILO_SCRIPT", Utf8FromPath(path));
     auto setStl = reinterpret_cast<SetCreateSTLFuncEntry>(engine_->Symbol("SetCreateSTLFunc"));
     auto setExport = reinterpret_cast<SetExportFuncEntry>(engine_->Symbol("SetExportFunc"));
     auto run = reinterpret_cast<RunMavriloEntry>(engine_->Symbol("RunMavrilo"));
@@ -57,7 +57,7 @@ class MavriloEngineTest : public ::testing::Test {
 TEST_F(MavriloEngineTest, AScriptMakesAMachineAddsSolidsThroughTheCallbackAndExportsIt) {
   const auto base = work_.Write("parts/Base.stl", "solid base");
   const auto column = work_.Write("parts/Column.stl", "solid column");
-  stlReply = base.string() + "@0x336699;" + column.string();
+  stlReply = Utf8FromPath(base) + "@0x336699;" + Utf8FromPath(column);
 
   EXPECT_EQ(RunScript("new Mill 3X\nadd-solid\nexport\n", library_.text()), 0);
 
@@ -65,7 +65,7 @@ TEST_F(MavriloEngineTest, AScriptMakesAMachineAddsSolidsThroughTheCallbackAndExp
   EXPECT_EQ(exported, std::vector<std::string>{library_.text() + "Mill 3X.mcfg"});
   EXPECT_EQ(library_.Names("Mill 3X"),
             (std::vector<std::string>{"Base.stl", "Column.stl", "config.json"}));
-  std::ifstream machine(library_.path() / "Mill 3X.mcfg");
+  std::ifstream machine(library_.path() / "Mill 3X.mcfg", std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(machine)), {});
   EXPECT_NE(text.find("\"Path\" : \"Base.stl\""), std::string::npos) << text;
   EXPECT_NE(text.find("\"Color\" : \"0x336699\""), std::string::npos) << text;

@@ -1,5 +1,6 @@
-// The entry points of the machine-configuration editor engine, libMavriloDll.so, as the wrapper
-// calls them. All three have C linkage and are looked up by these names.
+// The entry points of the machine-configuration editor engine (MavriloDll.dll on Windows,
+// libMavriloDll.so elsewhere), as the wrapper calls them. All three have C linkage and are looked
+// up by these names.
 #pragma once
 
 #include <cstdint>
@@ -23,9 +24,3 @@ typedef int (*RunMavriloEntry)(const char* machineFolder, std::int32_t machineFo
                                std::int32_t languageLength, std::int64_t reserved64);
 
 }  // extern "C"
-
-namespace rigwright {
-
-inline constexpr const char* kEngineLibraryName = "libMavriloDll.so";
-
-}  // namespace rigwright

@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-#include "common/path_text.h"
-#include "platform/install_settings.h"
 #include "platform/shared_library.h"
 
 namespace rigwright {
@@ -23,15 +21,6 @@ Entry Lookup(const SharedLibrary& library, const char* name) {
 }
 
 }  // namespace
-
-std::vector<std::string> EngineLibraryCandidates(std::string_view installFolder) {
-  std::vector<std::string> candidates;
-  if (!installFolder.empty())
-    candidates.push_back(WithTrailingSeparator(installFolder) + kEngineLibraryName);
-  candidates.push_back(kEngineLibraryName);
-  candidates.push_back(std::string(kDefaultInstallFolder) + kEngineLibraryName);
-  return candidates;
-}
 
 EngineOutcome BindAndRunEngine(const std::vector<std::string>& candidates,
                                const EngineCallbacks& callbacks, const EngineRun& run) {

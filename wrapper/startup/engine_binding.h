@@ -9,9 +9,12 @@
 
 namespace rigwright {
 
-// Where the engine library is looked for, in order: in `installFolder`, by its plain name
-// through the system's search, and in the default install folder.
-std::vector<std::string> EngineLibraryCandidates(std::string_view installFolder);
+// Prepares the system's library search for the engine and returns where the engine library is
+// looked for, in order. On Windows `installFolder` becomes the process's DLL search folder
+// (SetDllDirectoryW) and "MavriloDll.dll" is loaded by its name, then from the default install
+// folder. Elsewhere libMavriloDll.so is loaded from `installFolder`, then by its name through the
+// system's search, then from the default install folder.
+std::vector<std::string> PrepareEngineSearch(std::string_view installFolder);
 
 // The callbacks handed to the engine; a null one is not registered.
 struct EngineCallbacks {

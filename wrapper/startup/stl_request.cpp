@@ -1,6 +1,7 @@
 #include "wrapper/startup/stl_request.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <optional>
 
@@ -10,6 +11,10 @@
 namespace rigwright {
 namespace {
 
+// How long the wrapper waits for an add-in that is busy with another connection: it serves one at
+// a time, and finishing one (the working-folder message, the last request) takes a moment.
+constexpr std::chrono::milliseconds kBusyWait(2000);
+
 std::string& PipeNameStore() {
   static std::string pipeName(kDefaultPipeName);
   return pipeName;
@@ -17,7 +22,7 @@ std::string& PipeNameStore() {
 
 // The reply as the add-in sent it, or nothing when the pipe could not carry the request.
 std::optional<std::string> AskAddin(std::string_view pipeName) {
-  const auto connection = ConnectToPipe(pipeName);
+  const auto connection = ConnectToPipeWhenFree(pipeName, kBusyWait);
   if (!connection || !connection->Write(kStlRequest)) return std::nullopt;
   std::string reply;
   if (connection->Read(kStlBufferSize, &reply) != PipeReadResult::kMessage) return std::nullopt;
@@ -46,7 +51,10 @@ void SetWrapperPipeName(std::string pipeName) { PipeNameStore() = std::move(pipe
 const std::string& WrapperPipeName() { return PipeNameStore(); }
 
 void AnnounceWorkingFolder(std::string_view pipeName, std::string_view folder) {
-  if (const auto connection = ConnectToPipe(pipeName)) connection->Write(folder);
+  // Without this message the add-in's STL files would have nowhere to go.
+  if (const auto connection = ConnectToPipeWhenFree(pipeName, kBusyWait)) {
+    connection->Write(folder);
+  }
 }
 
 }  // namespace rigwright

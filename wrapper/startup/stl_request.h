@@ -19,9 +19,10 @@ class StlRequestUser {
 };
 
 // Sends the STL request on `pipeName` and returns the reply, or what the user chooses through
-// `user` when the pipe is missing or the exchange fails. An empty reply is an answer (nothing
-// chosen) and is returned as it is. The result never exceeds what the engine's buffer holds
-// without its terminating zero; longer lists lose whole entries and the user is told.
+// `user` when the pipe is missing, stays busy for two seconds, or the exchange fails. An empty
+// reply is an answer (nothing chosen) and is returned as it is. The result never exceeds what the
+// engine's buffer holds without its terminating zero; longer lists lose whole entries and the user
+// is told.
 std::string RequestStlFiles(std::string_view pipeName, StlRequestUser& user);
 
 // Copies `reply` into the engine's buffer of 10240 bytes, up to its first zero byte, and
@@ -32,8 +33,9 @@ void CopyToEngineBuffer(std::string_view reply, char* buffer);
 void SetWrapperPipeName(std::string pipeName);
 const std::string& WrapperPipeName();
 
-// Tells the add-in on `pipeName` where this run's working folder is (UTF-8, ending in '/').
-// Nothing happens when no add-in listens.
+// Tells the add-in on `pipeName` where this run's working folder is (UTF-8, ending in its
+// separator). An add-in busy with another connection is waited for up to two seconds; nothing
+// happens when no add-in listens.
 void AnnounceWorkingFolder(std::string_view pipeName, std::string_view folder);
 
 }  // namespace rigwright

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <thread>
 
 #include "common/pipe_protocol.h"
@@ -14,7 +15,11 @@
 namespace rigwright {
 namespace {
 
-constexpr std::string_view kPipe = R"(\\.\pipe\StlRequestTest)";
+// Pipes are machine-wide on Windows, and the tests run side by side in several processes.
+const std::string kPipe = [] {
+  std::random_device random;
+  return R"(\\.\pipe\StlRequestTest-)" + std::to_string(random());
+}();
 
 class FakeUser final : public StlRequestUser {
  public:

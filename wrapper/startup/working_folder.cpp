@@ -25,7 +25,8 @@ WorkingFolder ClaimWorkingFolder(std::string_view temporaryFolder) {
     const std::string path = std::string(temporaryFolder) + WorkingFolderName(index);
     std::error_code error;
     const bool created = std::filesystem::create_directory(PathFromUtf8(path), error);
-    if (created) return {path + "/", {}};
+    // The folder ends in the separator the temporary folder ends in: '\' on Windows.
+    if (created) return {path + temporaryFolder.back(), {}};
     if (error && error != std::errc::file_exists) {
       return {{}, "cannot create working folder " + path + ": " + error.message()};
     }

@@ -11,13 +11,14 @@ namespace rigwright {
 std::string WorkingFolderName(int index);
 
 struct WorkingFolder {
-  std::string path;   // with a trailing '/'; empty when no folder could be made
+  std::string path;   // with the trailing separator; empty when no folder could be made
   std::string error;  // why not, naming the folder
 };
 
 // Creates the first of the working folder names that is free in `temporaryFolder` (which ends
-// in '/'). Each name is claimed by creating it: a name taken by a file or folder, also one that
-// appears while we try, just moves us on to the next.
+// in a separator, '\' or '/'; the folder's path ends in the same one). Each name is claimed by
+// creating it: a name taken by a file or folder, also one that appears while we try, just moves us
+// on to the next.
 WorkingFolder ClaimWorkingFolder(std::string_view temporaryFolder);
 
 // Deletes the folder with everything in it. An empty text on success, else what went wrong.

@@ -1,13 +1,14 @@
 // RigwrightWrapper: started by the add-in to run the machine-configuration editor. The toolkit is
-// brought up for the dialogs the callbacks show; the editor engine runs its own windows.
+// brought up for the dialogs the callbacks show; the editor engine runs its own windows. On
+// Windows this stays the entry point of a GUI-subsystem program (the C runtime calls main there
+// too), and the command line comes from the system rather than from argv.
 #include <wx/app.h>
 #include <wx/init.h>
 
-#include <cstdio>
 #include <string>
 
 #include "wrapper/startup/stl_fallback_dialog.h"
-#include "wrapper/startup/wrapper_options.h"
+#include "wrapper/startup/wrapper_process.h"
 #include "wrapper/startup/wrapper_run.h"
 #include "wrapper/ui/export_callback.h"
 
@@ -18,10 +19,9 @@ wxIMPLEMENT_APP_NO_MAIN(CMinimalApp);
 
 int main(int argc, char** argv) {
   // Taken before the toolkit removes the options it recognises from argv.
-  const std::string commandLine = rigwright::JoinCommandLine(argc, argv);
+  const std::string commandLine = rigwright::WrapperCommandLine(argc, argv);
   if (!wxEntryStart(argc, argv)) {
-    // Without a display no message box can be shown; the terminal or the log is all there is.
-    std::fputs("Failed to initialize MFC!\n", stderr);
+    rigwright::TellToolkitFailed();
     return 1;
   }
   rigwright::EngineCallbacks callbacks;

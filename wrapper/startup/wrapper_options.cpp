@@ -52,4 +52,17 @@ std::string JoinCommandLine(int argc, const char* const* argv) {
   return text;
 }
 
+std::string_view CommandLineAfterProgramName(std::string_view commandLine) {
+  auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  std::size_t at = 0;
+  if (commandLine.starts_with('"')) {
+    const std::size_t close = commandLine.find('"', 1);
+    at = close == std::string_view::npos ? commandLine.size() : close + 1;
+  } else {
+    while (at < commandLine.size() && !isBlank(commandLine[at])) ++at;
+  }
+  while (at < commandLine.size() && isBlank(commandLine[at])) ++at;
+  return commandLine.substr(at);
+}
+
 }  // namespace rigwright

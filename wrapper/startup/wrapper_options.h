@@ -30,4 +30,10 @@ WrapperOptions ParseWrapperOptions(std::string_view commandLine, WrapperOptions 
 // joined with single blanks.
 std::string JoinCommandLine(int argc, const char* const* argv);
 
+// What follows the program name in a whole Windows command line, the way the system's start-up
+// code hands it to a program's WinMain: a program name in double quotes runs to the next double
+// quote, one without them to the first blank; the blanks after it are skipped. Nothing else of
+// the text is changed.
+std::string_view CommandLineAfterProgramName(std::string_view commandLine);
+
 }  // namespace rigwright

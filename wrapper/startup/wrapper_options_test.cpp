@@ -97,5 +97,22 @@ TEST(JoinCommandLineTest, AQuotedValueWithBlanksSurvivesTheRoundTrip) {
   EXPECT_EQ(options.defaultUnit, 1);
 }
 
+TEST(CommandLineAfterProgramNameTest, AQuotedProgramNameRunsToItsClosingQuote) {
+  EXPECT_EQ(CommandLineAfterProgramName(
+                R"("C:\Program Files\R w\RigwrightWrapper.exe"  --machineDirectory="C:\M y\")"),
+            R"(--machineDirectory="C:\M y\")");
+  EXPECT_EQ(CommandLineAfterProgramName(R"("C:\a b\w.exe"--defaultUnit=1)"), "--defaultUnit=1")
+      << "the text right after the closing quote already counts";
+  EXPECT_EQ(CommandLineAfterProgramName(R"("C:\unclosed --language="x")"), R"(x")");
+}
+
+TEST(CommandLineAfterProgramNameTest, AnUnquotedProgramNameEndsAtTheFirstBlank) {
+  EXPECT_EQ(CommandLineAfterProgramName("C:\\R\\RigwrightWrapper.exe\t --defaultUnit=1 "),
+            "--defaultUnit=1 ")
+      << "only the blanks before the options go";
+  EXPECT_EQ(CommandLineAfterProgramName("RigwrightWrapper.exe"), "");
+  EXPECT_EQ(CommandLineAfterProgramName(""), "");
+}
+
 }  // namespace
 }  // namespace rigwright

@@ -32,7 +32,7 @@ int RunWrapper(std::string_view commandLine, const EngineCallbacks& callbacks) {
     AnnounceWorkingFolder(options.pipeName, workingFolder.path);
   }
 
-  BindAndRunEngine(EngineLibraryCandidates(InstallFolder()), callbacks,
+  BindAndRunEngine(PrepareEngineSearch(InstallFolder()), callbacks,
                    {options.machineFolder, options.defaultUnit, options.language});
 
   if (!workingFolder.path.empty()) {

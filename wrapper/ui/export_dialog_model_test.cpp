@@ -243,10 +243,13 @@ TEST_F(ExportDialogModelTest, ACancelledExportSaysSoAndCloses) {
 
 TEST_F(ExportDialogModelTest, SimulatorFolderIsOfferedOnlyWhenItExists) {
   ScopedEnvironment environment;
-  environment.Set("APPDATA", dir_.path().string());
+  environment.Set("APPDATA", Utf8FromPath(dir_.path()));
   EXPECT_EQ(FindSimulatorMachineFolder(), "");
-  std::filesystem::create_directories(dir_.path() / "Kelmora" / "MachineCfg");
-  EXPECT_EQ(FindSimulatorMachineFolder(), dir_.text() + "Kelmora/MachineCfg/");
+  const std::filesystem::path folder = dir_.path() / "Kelmora" / "MachineCfg" / "";
+  std::filesystem::create_directories(folder);
+  EXPECT_EQ(FindSimulatorMachineFolder(),
+            Utf8FromPath(std::filesystem::path(folder).make_preferred()))
+      << "in the system's own form, ending in its separator";
 }
 
 TEST(FileDialogTextTest, FilterAndDefaultExtension) {

@@ -1,6 +1,7 @@
 // A stand-in editor engine for tests of the wrapper: it writes what it is given to the file named
 // by RIGWRIGHT_TEST_ENGINE_RECORD, one "key=value" line each, and makes as many STL requests as
-// RIGWRIGHT_TEST_ENGINE_STL_REQUESTS says.
+// RIGWRIGHT_TEST_ENGINE_STL_REQUESTS says. Each build of it names itself in the record
+// (RIGWRIGHT_RECORDING_ENGINE_NAME), so that a test can tell which copy the wrapper loaded.
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -8,6 +9,7 @@
 
 #include "wrapper/startup/editor_engine_api.h"
 
+// Exported through the default visibility on Linux and through recording_engine.def on Windows.
 #define ENGINE_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
@@ -32,7 +34,8 @@ ENGINE_EXPORT int RunMavrilo(const char* machineFolder, std::int32_t machineFold
   const char* recordPath = std::getenv("RIGWRIGHT_TEST_ENGINE_RECORD");
   if (!recordPath) return 1;
   std::ofstream record(recordPath, std::ios::binary | std::ios::app);
-  record << "folder=" << Text(machineFolder, machineFolderLength) << "\n"
+  record << "engine=" << RIGWRIGHT_RECORDING_ENGINE_NAME << "\n"
+         << "folder=" << Text(machineFolder, machineFolderLength) << "\n"
          << "folderLength=" << machineFolderLength << "\n"
          << "reserved=" << Text(reserved, reservedLength) << "\n"
          << "reservedLength=" << reservedLength << "\n"
