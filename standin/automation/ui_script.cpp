@@ -1,33 +1,20 @@
 #include "standin/automation/ui_script.h"
 
-#include <wx/app.h>
-#include <wx/button.h>
-#include <wx/choice.h>
-#include <wx/ctrlsub.h>
 #include <wx/image.h>
 #include <wx/imagpng.h>
-#include <wx/dialog.h>
-#include <wx/listctrl.h>
-#include <wx/modalhook.h>
-#include <wx/msgdlg.h>
-#include <wx/textctrl.h>
-#include <wx/timer.h>
-#include <wx/toplevel.h>
-#include <wx/utils.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
-#include <memory>
 #include <optional>
 #include <sstream>
 
 #include "common/path_text.h"
 #include "platform/environment.h"
 #include "platform/screen_capture.h"
+#include "standin/automation/ui_script_player.h"
 
 namespace rigwright::automation {
 namespace {
@@ -71,12 +58,6 @@ bool ExpandVariables(std::string* line, std::string* missing) {
   return true;
 }
 
-// A title pattern ending in '*' matches every title that begins with the rest.
-bool TitleMatches(const std::string& pattern, const std::string& title) {
-  if (pattern.ends_with('*')) return title.starts_with(pattern.substr(0, pattern.size() - 1));
-  return pattern == title;
-}
-
 bool ParseWindowAction(const std::vector<std::string>& w, UiAction* action) {
   if (w.size() < 3 || w[0] != "window") return false;
   action->window = w[1];
@@ -99,12 +80,26 @@ bool ParseWindowAction(const std::vector<std::string>& w, UiAction* action) {
   return true;
 }
 
-// Saves what the screen shows inside `rect` as PNG.
-bool SaveScreenPicture(const wxRect& rect, const std::string& file) {
-  ScreenPixels pixels;
-  if (!CaptureScreenArea(rect.GetX(), rect.GetY(), rect.GetWidth(), rect.GetHeight(), &pixels)) {
-    return false;
+}  // namespace
+
+bool TitleMatches(const std::string& pattern, const std::string& title) {
+  if (pattern.ends_with('*')) return title.starts_with(pattern.substr(0, pattern.size() - 1));
+  return pattern == title;
+}
+
+void LogMessage(const std::string& logFile, const std::string& text) {
+  std::cerr << "[ui-script] message: " << text << "\n";
+  if (logFile.empty()) return;
+  std::string oneLine = text;
+  for (char& c : oneLine) {
+    if (c == '\n') c = ' ';
   }
+  std::ofstream(PathFromUtf8(logFile), std::ios::app | std::ios::binary) << oneLine << "\n";
+}
+
+bool SaveScreenPicture(int x, int y, int width, int height, const std::string& file) {
+  ScreenPixels pixels;
+  if (!CaptureScreenArea(x, y, width, height, &pixels)) return false;
   std::error_code ignored;
   std::filesystem::create_directories(PathFromUtf8(file).parent_path(), ignored);
   if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
@@ -112,141 +107,19 @@ bool SaveScreenPicture(const wxRect& rect, const std::string& file) {
   return image.SaveFile(wxString::FromUTF8(file), wxBITMAP_TYPE_PNG);
 }
 
-wxTextCtrl* FindTextField(wxWindow* window) {
-  if (auto* text = dynamic_cast<wxTextCtrl*>(window)) return text;
-  for (wxWindow* child : window->GetChildren()) {
-    if (wxTextCtrl* text = FindTextField(child)) return text;
+const UiAction* ScriptCursor::Next(const std::string& title) {
+  size_t& next = next_[title];
+  while (next < script_.actions.size() && !TitleMatches(script_.actions[next].window, title)) {
+    ++next;
   }
-  return nullptr;
+  return next < script_.actions.size() ? &script_.actions[next] : nullptr;
 }
 
-bool Select(wxWindow* control, const std::string& item) {
-  auto* items = dynamic_cast<wxItemContainer*>(control);
-  if (!items) return false;
-  const int index = items->FindString(wxString::FromUTF8(item), true);
-  if (index == wxNOT_FOUND) return false;
-  items->SetSelection(index);
-  wxCommandEvent event(dynamic_cast<wxChoice*>(control) ? wxEVT_CHOICE : wxEVT_COMBOBOX,
-                       control->GetId());
-  event.SetEventObject(control);
-  event.SetInt(index);
-  return control->ProcessWindowEvent(event) || true;
+void ReportFailedAction(const std::string& title, const UiAction& action, const std::string& why) {
+  std::cerr << "[ui-script] \"" << title << "\": " << action.verb << " " << action.controlId
+            << " \"" << action.argument << "\" could not be done" << (why.empty() ? "" : ": " + why)
+            << "\n";
 }
-
-bool Check(wxWindow* control, const std::string& item) {
-  auto* list = dynamic_cast<wxListCtrl*>(control);
-  if (!list) return false;
-  for (long i = 0; i < list->GetItemCount(); ++i) {
-    for (int column = 0; column < std::max(1, list->GetColumnCount()); ++column) {
-      if (list->GetItemText(i, column).utf8_string() == item) {
-        list->CheckItem(i, true);
-        return true;
-      }
-    }
-  }
-  return false;
-}
-
-bool Click(wxWindow* control) {
-  auto* button = dynamic_cast<wxButton*>(control);
-  if (!button || !button->IsEnabled()) return false;
-  wxCommandEvent event(wxEVT_BUTTON, button->GetId());
-  event.SetEventObject(button);
-  button->ProcessWindowEvent(event);
-  return true;
-}
-
-// Answers message boxes without showing them, and logs what they said.
-class MessageAnswerer final : public wxModalDialogHook {
- public:
-  MessageAnswerer(std::string logFile, bool answerYes)
-      : logFile_(std::move(logFile)), answerYes_(answerYes) {}
-
- protected:
-  int Enter(wxDialog* dialog) override {
-    auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
-    if (!box) return wxID_NONE;
-    const std::string text = box->GetMessage().utf8_string();
-    std::cerr << "[ui-script] message: " << text << "\n";
-    if (!logFile_.empty()) {
-      std::string oneLine = text;
-      for (char& c : oneLine) if (c == '\n') c = ' ';
-      std::ofstream(PathFromUtf8(logFile_), std::ios::app) << oneLine << "\n";
-    }
-    if (box->GetMessageDialogStyle() & wxYES_NO) return answerYes_ ? wxID_YES : wxID_NO;
-    return wxID_OK;
-  }
-
- private:
-  std::string logFile_;
-  bool answerYes_;
-};
-
-// Plays the window actions: every tick, for each shown window with actions, runs its next one.
-class Player final : public wxTimer {
- public:
-  explicit Player(UiScript script) : script_(std::move(script)) {}
-
-  void Notify() override {
-    if (busy_) return;  // a screenshot lets events run, this timer's among them
-    busy_ = true;
-    for (wxWindow* window : wxTopLevelWindows) {
-      const std::string title = window->GetLabel().utf8_string();
-      if (window->IsShown()) Step(window, title);
-    }
-    busy_ = false;
-  }
-
- private:
-  void Step(wxWindow* window, const std::string& title) {
-    size_t& next = next_[title];
-    while (next < script_.actions.size() && !TitleMatches(script_.actions[next].window, title)) {
-      ++next;
-    }
-    if (next >= script_.actions.size()) return;
-    const UiAction action = script_.actions[next++];
-    if (!Run(window, action)) {
-      std::cerr << "[ui-script] \"" << title << "\": " << action.verb << " " << action.controlId
-                << " \"" << action.argument << "\" could not be done\n";
-    }
-  }
-
-  static bool Run(wxWindow* window, const UiAction& action) {
-    if (action.verb == "screenshot" || action.verb == "screen") {
-      BringForwardAndSettle(window);
-      const wxRect area = action.verb == "screen" ? wxRect(wxPoint(0, 0), wxGetDisplaySize())
-                                                  : window->GetScreenRect();
-      return SaveScreenPicture(area, action.argument);
-    }
-    wxWindow* control = wxWindow::FindWindowById(action.controlId, window);
-    if (!control) return false;
-    if (action.verb == "select") return Select(control, action.argument);
-    if (action.verb == "check") return Check(control, action.argument);
-    if (action.verb == "click") return Click(control);
-    wxTextCtrl* field = FindTextField(control);
-    if (!field) return false;
-    field->SetValue(wxString::FromUTF8(action.argument));
-    return true;
-  }
-
-  // A window that has just been shown may not be painted yet, and without a window manager a
-  // later window may cover it.
-  static void BringForwardAndSettle(wxWindow* window) {
-    window->Raise();
-    window->Refresh();
-    window->Update();
-    for (int i = 0; i < 25; ++i) {
-      wxTheApp->Yield(true);
-      wxMilliSleep(10);
-    }
-  }
-
-  UiScript script_;
-  std::map<std::string, size_t> next_;  // per window title: index of its next action
-  bool busy_ = false;
-};
-
-}  // namespace
 
 bool ParseUiScript(std::string_view text, UiScript* script, std::string* error) {
   *script = UiScript{};
@@ -290,12 +163,7 @@ void StartUiScriptFromEnvironment() {
     std::cerr << "[ui-script] " << path << ": " << (in ? error : "cannot be read") << "\n";
     return;
   }
-  // Both live as long as the process (never destroyed, so never after the toolkit): the windows
-  // they drive may appear at any time.
-  static MessageAnswerer* answerer = new MessageAnswerer(script.messagesFile, script.answerYes);
-  answerer->Register();
-  static Player* player = new Player(std::move(script));
-  player->Start(150);
+  PlayUiScript(std::move(script));
 }
 
 }  // namespace rigwright::automation
