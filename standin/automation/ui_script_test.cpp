@@ -43,6 +43,18 @@ answer no
   EXPECT_FALSE(script.answerYes);
 }
 
+TEST(UiScriptParseTest, LinesEndedWithCarriageReturnAndLineFeedAreRead) {
+  UiScript script;
+  std::string error;
+  ASSERT_TRUE(ParseUiScript("messages \"C:\\out\\messages.txt\"\r\n"
+                            "window \"Export\" click 1\r\n",
+                            &script, &error))
+      << error;
+  EXPECT_EQ(script.messagesFile, "C:\\out\\messages.txt");
+  ASSERT_EQ(script.actions.size(), 1u);
+  EXPECT_EQ(script.actions[0].controlId, 1);
+}
+
 TEST(UiScriptParseTest, ExpandsEnvironmentVariables) {
   ScopedEnvironment environment;
   environment.Set("RIGWRIGHT_TEST_OUT", "/tmp/out dir");
