@@ -126,6 +126,8 @@ bool ParseUiScript(std::string_view text, UiScript* script, std::string* error) 
   std::istringstream lines{std::string(text)};
   std::string line;
   for (int number = 1; std::getline(lines, line); ++number) {
+    // A script saved on Windows ends its lines with CR LF.
+    if (line.ends_with('\r')) line.pop_back();
     std::string missing;
     if (!ExpandVariables(&line, &missing)) {
       *error = "line " + std::to_string(number) + ": ${" + missing + "} is not set";

@@ -57,6 +57,17 @@ TEST(UiScriptParseTest, ExpandsEnvironmentVariables) {
   EXPECT_EQ(error, "line 1: ${RIGWRIGHT_TEST_UNSET} is not set");
 }
 
+TEST(UiScriptParseTest, ReadsLinesEndingInCarriageReturnAndLineFeed) {
+  UiScript script;
+  std::string error;
+  ASSERT_TRUE(
+      ParseUiScript("messages \"/out/m.txt\"\r\nwindow \"Export\" click 1\r\n", &script, &error))
+      << error;
+  EXPECT_EQ(script.messagesFile, "/out/m.txt");
+  ASSERT_EQ(script.actions.size(), 1u);
+  EXPECT_EQ(script.actions[0].controlId, 1);
+}
+
 TEST(UiScriptParseTest, NamesTheLineItCannotRead) {
   UiScript script;
   std::string error;
