@@ -51,9 +51,11 @@ done
 
 echo
 echo "== The machine installed on Windows against the one installed on Linux"
+# The records, names and sizes, after the line that names the file.
+records() { "$rigwright" list "$1" | tail -n +2; }
 for f in "Demo Mill.OrvaneSim" "Demo Mill.OrvaneSimCfg"; do
-  "$rigwright" list "$out/machine/Demo Mill/$f" >"$out/logs/list-windows.txt"
-  "$rigwright" list "$demo/appdata/Kelmora/MachineCfg/Demo Mill/$f" >"$out/logs/list-linux.txt"
+  records "$out/machine/Demo Mill/$f" >"$out/logs/list-windows.txt"
+  records "$demo/appdata/Kelmora/MachineCfg/Demo Mill/$f" >"$out/logs/list-linux.txt"
   if ! diff -u "$out/logs/list-linux.txt" "$out/logs/list-windows.txt"; then
     echo "run.sh --windows: $f holds other records on Windows than on Linux" >&2
     exit 1
