@@ -8,14 +8,21 @@
 #                         come from a checked level and a pick in the host, and it is exported as
 #                         a bundle and into Kelmora's machine folder. Results and screenshots land
 #                         in out/demo and are verified.
+#   ./run.sh --windows    the same scripted run on Windows under Wine (virtual desktop, virtual
+#                         display): Rigwright installed from rigwright.msi and the stand-ins from
+#                         rigwright-dev.msi into a Wine prefix of the run's own. The bundle, the
+#                         machine installed under %APPDATA%, and screenshots land in out/windows;
+#                         they are verified with the Linux tool and compared with out/demo (played
+#                         first when missing).
 set -euo pipefail
 cd "$(dirname "$0")"
 
 headless=false
 case "${1:-}" in
   --headless) headless=true ;;
+  --windows) exec scripts/run-windows.sh ;;
   "") [ -n "${DISPLAY:-}" ] || headless=true ;;
-  *) echo "usage: ./run.sh [--headless]" >&2; exit 2 ;;
+  *) echo "usage: ./run.sh [--headless | --windows]" >&2; exit 2 ;;
 esac
 
 scripts/ensure-packages.sh

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include "common/testing/test_folder.h"
+#include "standin/host/testing/whole_system_run.h"
 #include "wrapper/package/package_reader.h"
 #include "wrapper/package/signing_key.h"
 
@@ -42,19 +42,16 @@ std::uint32_t FacetCount(const Bytes& stl) {
 
 TEST(WholeSystemTest, ScriptedRunMakesExportsAndInstallsAMachineAndCleansUp) {
   TestFolder root;
-  const std::filesystem::path out = root.path() / "demo";
-  std::string command = "'" RIGWRIGHT_SOURCE_DIR "/scripts/demo.sh' '" RIGWRIGHT_BINARY_DIR "' '" +
-                        out.string() + "' >'" + root.text() + "demo.log' 2>&1";
-  if (!std::getenv("DISPLAY")) command = "xvfb-run -a " + command;
-  ASSERT_EQ(std::system(command.c_str()), 0) << Text(ReadBytes(root.path() / "demo.log"));
+  const testing::WholeSystemRun run = testing::PlayWholeSystem(root.path());
+  ASSERT_EQ(run.failure, "");
+  const std::filesystem::path& out = run.out;
 
   const std::string log = Text(ReadBytes(out / "host.log"));
   EXPECT_NE(log.find("mavrilo: add-solid done: added 2 solid(s) to Demo Mill"), std::string::npos)
       << log;
   EXPECT_NE(log.find("add-in unloaded"), std::string::npos) << log;
   EXPECT_EQ(Text(ReadBytes(out / "messages.txt")), "Success!\nSuccess!\n");
-  EXPECT_TRUE(std::filesystem::is_empty(out / "tmp")) << "the wrapper's working folder is gone";
-  EXPECT_TRUE(std::filesystem::is_empty(out / "runtime" / "rigwright")) << "the pipe is gone";
+  EXPECT_TRUE(run.leftovers.empty()) << run.leftovers.front() << " is left";
 
   // The bundle: both packages, and in the machine package the solids and the merged document.
   const auto bundle = VerifiedRecords(ReadBytes(out / "bundles" / "Demo Mill.OrvaneSimBundle"));
@@ -76,7 +73,7 @@ TEST(WholeSystemTest, ScriptedRunMakesExportsAndInstallsAMachineAndCleansUp) {
   EXPECT_EQ(VerifiedRecords(bundle.at("Demo Mill.OrvaneSimCfg")).size(), 1u);
 
   // The same machine installed in Kelmora's folder.
-  const auto installed = out / "appdata" / "Kelmora" / "MachineCfg" / "Demo Mill";
+  const std::filesystem::path& installed = run.installed;
   EXPECT_EQ(VerifiedRecords(ReadBytes(installed / "Demo Mill.OrvaneSim")).size(), machine.size());
   EXPECT_EQ(VerifiedRecords(ReadBytes(installed / "Demo Mill.OrvaneSimCfg")).size(), 1u);
 
