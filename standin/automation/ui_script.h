@@ -19,7 +19,8 @@
 //
 // The actions for a window title run in order, one per tick while a window of that title is shown;
 // a window that comes back (the next export, the next STL request) continues with the actions
-// after those already done. Message boxes are answered at once without being shown.
+// after those already done. Message boxes are answered at once without being shown (on Windows,
+// where they belong to other copies of the toolkit, as soon as they show).
 #pragma once
 
 #include <string>
