@@ -68,15 +68,17 @@ class PipeServer {
 // `error` naming the socket and the reason) when another server already listens on that name.
 std::unique_ptr<PipeServer> ListenOnPipe(std::string_view pipeName, std::string* error);
 
+// Connects as ConnectToPipe (below) does, but a server that is busy with another client is given
+// up to `limit` to become free. A pipe that no server listens on still fails at once.
+std::unique_ptr<PipeConnection> ConnectToPipeWhenFree(std::string_view pipeName,
+                                                      std::chrono::milliseconds limit);
+
 // Connects to the server of `pipeName` without waiting. Null when no server listens, the server
 // is busy (its queue of clients waiting to be accepted is full), the server runs as another user,
 // the name is refused, or the runtime folder fails the check (a symbolic link fails it too). Once
 // connected, reads wait for the server's answer without a time limit.
-std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName);
-
-// As ConnectToPipe, but a server that is busy with another client is given up to `limit` to
-// become free. A pipe that no server listens on still fails at once.
-std::unique_ptr<PipeConnection> ConnectToPipeWhenFree(std::string_view pipeName,
-                                                      std::chrono::milliseconds limit);
+inline std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName) {
+  return ConnectToPipeWhenFree(pipeName, std::chrono::milliseconds(0));
+}
 
 }  // namespace rigwright

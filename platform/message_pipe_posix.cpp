@@ -314,10 +314,6 @@ std::unique_ptr<PipeServer> ListenOnPipe(std::string_view pipeName, std::string*
                                            std::move(wakeWrite), path);
 }
 
-std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName) {
-  return ConnectToPipeWhenFree(pipeName, std::chrono::milliseconds(0));
-}
-
 std::unique_ptr<PipeConnection> ConnectToPipeWhenFree(std::string_view pipeName,
                                                       std::chrono::milliseconds limit) {
   std::string error;

@@ -353,10 +353,6 @@ std::unique_ptr<PipeServer> ListenOnPipe(std::string_view pipeName, std::string*
   return std::make_unique<Win32PipeServer>(std::move(instance));
 }
 
-std::unique_ptr<PipeConnection> ConnectToPipe(std::string_view pipeName) {
-  return ConnectToPipeWhenFree(pipeName, std::chrono::milliseconds(0));
-}
-
 std::unique_ptr<PipeConnection> ConnectToPipeWhenFree(std::string_view pipeName,
                                                       std::chrono::milliseconds limit) {
   std::string error;
