@@ -21,10 +21,6 @@ constexpr auto kRetryPause = std::chrono::milliseconds(50);
 // How often destruction cancels requests while it waits for the server thread to end.
 constexpr auto kCancelInterval = std::chrono::milliseconds(10);
 
-// How long a client may take to send its message. The wrapper writes right after connecting, so
-// this only ends a connection that would otherwise keep every later client waiting.
-constexpr auto kMessageWait = std::chrono::seconds(2);
-
 std::string LeftOutMessage(int entriesLeftOut) {
   return "The editor can take only part of the STL files you chose. " +
          std::to_string(entriesLeftOut) + (entriesLeftOut == 1 ? " file was" : " files were") +
@@ -146,7 +142,8 @@ void PipeLink::ServeConnection(PipeConnection& connection) {
   std::string message;
   // A message that is too long, a client that left or stays without a word, or a link that is
   // going away: no answer.
-  if (connection.ReadWithin(kMaxMessageBytes, kMessageWait, &message) != PipeReadResult::kMessage) {
+  if (connection.ReadWithin(kMaxMessageBytes, kClientMessageWait, &message) !=
+      PipeReadResult::kMessage) {
     return;
   }
   const std::string_view text = MessageText(message);

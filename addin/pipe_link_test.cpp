@@ -98,9 +98,10 @@ class PipeLinkTest : public ::testing::Test {
   }
 
   // Sends one message as the wrapper does and returns the reply; none when the link closed the
-  // connection without answering.
+  // connection without answering. Like the wrapper it gives a link that is between two
+  // connections a moment to listen again (a Windows pipe is busy until then).
   static std::optional<std::string> Send(const PipeLink& link, std::string_view message) {
-    auto connection = ConnectToPipe(link.pipeName());
+    auto connection = ConnectToPipeWhenFree(link.pipeName(), kBusyPipeWait);
     EXPECT_TRUE(connection) << "no pipe " << link.pipeName();
     if (!connection || !connection->Write(message)) return std::nullopt;
     std::string reply;
@@ -225,8 +226,9 @@ TEST_F(PipeLinkTest, AClientThatLeavesWithoutAWordIsDroppedAndTheLinkGoesOn) {
   auto link = MakeLink();
   link->ReplaceHandler(std::make_shared<TestHandler>("/w/a.stl"));
 
-  ASSERT_TRUE(ConnectToPipe(link->pipeName()));  // connects and closes at once
-  ASSERT_TRUE(ConnectToPipe(link->pipeName()));
+  // Each connects and closes at once.
+  ASSERT_TRUE(ConnectToPipeWhenFree(link->pipeName(), kBusyPipeWait));
+  ASSERT_TRUE(ConnectToPipeWhenFree(link->pipeName(), kBusyPipeWait));
 
   EXPECT_EQ(Send(*link, kStlRequest), "/w/a.stl");
 }
@@ -299,14 +301,16 @@ TEST_F(PipeLinkTest, AHandlerInUseIsNotDestroyedWhenReplacedAndGoesOnTheReplacin
 
 TEST_F(PipeLinkTest, DestructionWithoutAnyClientEndsAndRemovesThePipe) {
   auto link = MakeLink();
-  std::string error;
-  const std::string socket = PipeSocketPath(link->pipeName(), &error);
-  ASSERT_TRUE(std::filesystem::exists(socket));
+  ASSERT_TRUE(link->serving()) << link->pipeError();
+  const std::string name = link->pipeName();
 
   auto destroyed = std::async(std::launch::async, [&] { link.reset(); });
 
   ASSERT_EQ(destroyed.wait_for(10s), std::future_status::ready) << "the thread was not woken";
-  EXPECT_FALSE(std::filesystem::exists(socket));
+  EXPECT_EQ(ConnectToPipe(name), nullptr) << "nobody listens any more";
+  std::string error;
+  EXPECT_FALSE(std::filesystem::exists(PipeSocketPath(name, &error)))
+      << "no socket file is left behind where the pipe has one";
 }
 
 TEST_F(PipeLinkTest, DestructionEndsARequestThatWaitsForTheUser) {

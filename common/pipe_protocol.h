@@ -2,6 +2,7 @@
 // message from the wrapper and at most one reply; messages have no header or terminator.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -26,6 +27,17 @@ inline constexpr std::string_view kStlRequest = "Need stl path";
 // The engine's STL buffer, terminating zero included, and so the longest reply it can take.
 inline constexpr std::size_t kStlBufferSize = 10240;
 inline constexpr std::size_t kMaxMessageBytes = kStlBufferSize - 1;  // 10239
+
+// How long the add-in gives a client that has connected to send its message. The wrapper writes
+// right after connecting, so this only ends a connection that would otherwise keep every later
+// client waiting.
+inline constexpr std::chrono::milliseconds kClientMessageWait{2000};
+
+// How long the wrapper waits for an add-in that is busy with another connection: it serves one at
+// a time. Longer than a silent client may hold the add-in, so that such a client cannot turn the
+// wrapper's message away (on Windows a pipe busy with one client refuses the next).
+inline constexpr std::chrono::milliseconds kBusyPipeWait{5000};
+static_assert(kBusyPipeWait > 2 * kClientMessageWait);
 
 // Entries of an STL reply are joined by this.
 inline constexpr char kStlEntrySeparator = ';';

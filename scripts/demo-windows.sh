@@ -95,9 +95,8 @@ export MAVRILO_SCRIPT=$(windows_path "$source_dir/data/demo/editor-script.txt")
 export RIGWRIGHT_UI_SCRIPT=$(windows_path "$source_dir/data/demo/ui-script.txt")
 
 log=$out/host.log
-# The add-in named: the host's default is the Linux library's file name.
-"$wine" "${folder}RigwrightDevHost.exe" --addin "${folder}RigwrightAddin.dll" \
-  --part "${folder}sample-part.json" \
+# The host loads the add-in it finds beside itself, as installed.
+"$wine" "${folder}RigwrightDevHost.exe" --part "${folder}sample-part.json" \
   --selection-script "$(windows_path "$source_dir/data/demo/selection.txt")" --run-rigwright \
   >"$log" 2>&1 &
 host=$!
@@ -145,6 +144,13 @@ if [ "$status" -ne 0 ]; then
   cat "$log" >&2
   exit 1
 fi
+for said in "add-in loaded: ${folder}RigwrightAddin.dll (version 2450)" "add-in unloaded"; do
+  if ! grep -qF "$said" "$log"; then
+    echo "demo-windows: the host did not say \"$said\"; its log:" >&2
+    cat "$log" >&2
+    exit 1
+  fi
+done
 if compgen -G "$temp/Rigwright*" >/dev/null; then
   echo "demo-windows: the wrapper left its working folder in $temp:" $(ls "$temp") >&2
   exit 1

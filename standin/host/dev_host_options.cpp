@@ -18,8 +18,9 @@ std::string DevHostUsage() {
          "Stands in for the CAD host: shows a part, loads the add-in and offers its commands.\n"
          "\n"
          "  --part <file>              part to show (JSON); default: an empty part\n"
-         "  --addin <library>          add-in to load; default: libRigwrightAddin.so beside the "
-         "program\n"
+         "  --addin <library>          add-in to load; default: " +
+         std::string(kAddinFileName) +
+         " beside the program\n"
          "  --host-version <n>         version reported to the add-in; default: " +
          std::to_string(kDevHostVersion) +
          "\n"

@@ -15,9 +15,13 @@ namespace rigwright::standin {
 // The version this host reports to the add-ins it loads.
 inline constexpr int kDevHostVersion = 2450;
 
+// The add-in loaded when --addin is not given, from the program's own folder: the system's file
+// name for the add-in library (set by the build).
+inline constexpr char kAddinFileName[] = RIGWRIGHT_ADDIN_FILE_NAME;
+
 struct DevHostOptions {
   std::string partFile;      // empty: start with an empty part
-  std::string addinLibrary;  // empty: libRigwrightAddin.so beside the program
+  std::string addinLibrary;  // empty: kAddinFileName beside the program
   int hostVersion = kDevHostVersion;
   std::string selectionScript;  // empty: selections ask the user
   bool runRigwright = false;

@@ -20,8 +20,6 @@
 namespace rigwright::standin {
 namespace {
 
-constexpr char kAddinFileName[] = "libRigwrightAddin.so";
-
 wxString FromUtf8(std::string_view text) { return wxString::FromUTF8(text.data(), text.size()); }
 
 std::string DefaultAddinLibrary() {

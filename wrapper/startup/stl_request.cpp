@@ -11,10 +11,6 @@
 namespace rigwright {
 namespace {
 
-// How long the wrapper waits for an add-in that is busy with another connection: it serves one at
-// a time, and finishing one (the working-folder message, the last request) takes a moment.
-constexpr std::chrono::milliseconds kBusyWait(2000);
-
 std::string& PipeNameStore() {
   static std::string pipeName(kDefaultPipeName);
   return pipeName;
@@ -22,7 +18,7 @@ std::string& PipeNameStore() {
 
 // The reply as the add-in sent it, or nothing when the pipe could not carry the request.
 std::optional<std::string> AskAddin(std::string_view pipeName) {
-  const auto connection = ConnectToPipeWhenFree(pipeName, kBusyWait);
+  const auto connection = ConnectToPipeWhenFree(pipeName, kBusyPipeWait);
   if (!connection || !connection->Write(kStlRequest)) return std::nullopt;
   std::string reply;
   if (connection->Read(kStlBufferSize, &reply) != PipeReadResult::kMessage) return std::nullopt;
@@ -52,7 +48,7 @@ const std::string& WrapperPipeName() { return PipeNameStore(); }
 
 void AnnounceWorkingFolder(std::string_view pipeName, std::string_view folder) {
   // Without this message the add-in's STL files would have nowhere to go.
-  if (const auto connection = ConnectToPipeWhenFree(pipeName, kBusyWait)) {
+  if (const auto connection = ConnectToPipeWhenFree(pipeName, kBusyPipeWait)) {
     connection->Write(folder);
   }
 }

@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "platform/native_paths.h"
+
 namespace rigwright {
 namespace {
 
@@ -57,7 +59,9 @@ TEST_F(WrapperProcessTest, WithoutOptionsItUsesTheDefaultsAndTheFallbackMachineF
 
   EXPECT_EQ(addin.Stop(), std::vector<std::string>{temp_ + "Rigwright" + separator_});
   auto record = Record();
-  EXPECT_EQ(record["folder"], root_.text() + "appdata/Orvane 2025/Quennet/MachineCfg/");
+  EXPECT_EQ(record["folder"],
+            NativeSeparators(root_.text() + "appdata/Orvane 2025/Quennet/MachineCfg/"))
+      << "the engine gets the folder in the system's own spelling";
   EXPECT_EQ(record["language"], "en-US");
   EXPECT_EQ(record["unit"], "0");
 }

@@ -4,6 +4,7 @@
 
 #include "common/machine_folder.h"
 #include "platform/install_settings.h"
+#include "platform/native_paths.h"
 #include "platform/temporary_folder.h"
 #include "platform/user_folders.h"
 #include "wrapper/startup/stl_request.h"
@@ -21,7 +22,7 @@ void Report(const std::string& problem) {
 
 int RunWrapper(std::string_view commandLine, const EngineCallbacks& callbacks) {
   WrapperOptions defaults;
-  defaults.machineFolder = FindMachineFolder(AppDataFolder());
+  defaults.machineFolder = NativeSeparators(FindMachineFolder(AppDataFolder()));
   const WrapperOptions options = ParseWrapperOptions(commandLine, std::move(defaults));
   SetWrapperPipeName(options.pipeName);
 
