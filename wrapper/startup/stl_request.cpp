@@ -1,7 +1,6 @@
 #include "wrapper/startup/stl_request.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <optional>
 
