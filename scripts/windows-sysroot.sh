@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the libraries Rigwright needs for 64-bit Windows (Crypto++, JsonCpp, libpng, wxWidgets,
-# GoogleTest; zlib comes with Debian's mingw packages) as static libraries into one prefix, from
-# Debian's own source packages, with Debian's mingw-w64 cross-compilers.
+# Builds the libraries Rigwright needs for 64-bit Windows (Crypto++, JsonCpp, libpng, libdeflate,
+# wxWidgets, GoogleTest; zlib comes with Debian's mingw packages) as static libraries into one
+# prefix, from Debian's own source packages, with Debian's mingw-w64 cross-compilers.
 #
 #   scripts/windows-sysroot.sh      installs the Debian packages the Windows lane needs, then
 #                                   builds the prefix unless its stamp says it is up to date
@@ -26,7 +26,7 @@ stamp="$prefix/rigwright-prefix.stamp"
 # Taken as Debian ships them; their versions go into the stamp.
 binary_inputs=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev googletest)
 # Built from source; the fetched versions are recorded.
-source_packages=(libcrypto++ libjsoncpp libpng1.6 wxwidgets3.2)
+source_packages=(libcrypto++ libjsoncpp libpng1.6 libdeflate wxwidgets3.2)
 
 case "$prefix" in
   /*) ;;
@@ -190,6 +190,23 @@ build_cryptopp() {
   fi
 }
 
+build_libdeflate() {
+  local dir f
+  dir=$(source_dir libdeflate)
+  log "building libdeflate"
+  # Its own makefile builds a DLL for Windows; the library is a handful of C files, compiled
+  # here straight into the static archive the programs link.
+  mkdir -p "$build/libdeflate"
+  for f in "$dir"/lib/*.c "$dir"/lib/*/*.c; do
+    $triple-gcc-posix -O2 -DNDEBUG -I"$dir" -c "$f" \
+      -o "$build/libdeflate/$(basename "$(dirname "$f")")_$(basename "$f" .c).o" ||
+      return 1
+  done
+  rm -f "$prefix/lib/libdeflate.a"
+  $triple-ar rcs "$prefix/lib/libdeflate.a" "$build"/libdeflate/*.o
+  install -m 644 "$dir/libdeflate.h" "$prefix/include/libdeflate.h"
+}
+
 build_wx() {
   local dir
   dir=$(source_dir wxwidgets3.2)
@@ -220,6 +237,7 @@ cmake_build jsoncpp "$(source_dir libjsoncpp)" \
 cmake_build googletest /usr/src/googletest -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
 cmake_build libpng "$(source_dir libpng1.6)" \
   -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
+build_libdeflate
 build_wx
 
 {
