@@ -1,12 +1,12 @@
 // `rigwright bundle` and `rigwright install`: the export writers from the command line.
 #include <algorithm>
-#include <csignal>
 #include <iostream>
 #include <iterator>
 
 #include "common/path_text.h"
 #include "platform/user_folders.h"
 #include "tools/cli.h"
+#include "tools/cli_cancel.h"
 #include "wrapper/export/bundle_file.h"
 #include "wrapper/export/machine_export.h"
 #include "wrapper/machine/file_bytes.h"
@@ -35,30 +35,10 @@ std::string OrientationHelp() {
   return "--orientation is " + OrientationChoices() + " (the default).\n";
 }
 
-volatile std::sig_atomic_t interrupted = 0;
-
-extern "C" void OnInterrupt(int) { interrupted = 1; }
-
-// While an export runs, Ctrl-C asks it to stop at its next file or slice, so that it can leave
-// everything as it was instead of dying half-way.
-// The C library's signal() is used, not sigaction(), because Windows has only this one (there a
-// console's Ctrl-C arrives as SIGINT as well).
-class InterruptCancelsExport {
- public:
-  InterruptCancelsExport() : previous_(std::signal(SIGINT, OnInterrupt)) {}
-  ~InterruptCancelsExport() { std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_); }
-  InterruptCancelsExport(const InterruptCancelsExport&) = delete;
-  InterruptCancelsExport& operator=(const InterruptCancelsExport&) = delete;
-
- private:
-  using Handler = void (*)(int);
-  Handler previous_;
-};
-
 ExportReport NewReport(const Arguments& parsed) {
   ExportReport report;
   report.strict = parsed.Has("--strict");
-  report.cancelRequested = [] { return interrupted != 0; };
+  report.cancelRequested = [] { return CancelRequested(); };
   return report;
 }
 
@@ -72,7 +52,8 @@ int Finish(bool ok, const std::string& machine, const ExportReport& report) {
 
 constexpr const char* kStrictHelp =
     "--strict makes a model or post file that would be left out a failure, before anything is\n"
-    "written. Ctrl-C stops the export and leaves every earlier file as it was.\n";
+    "written. Ctrl-C (or SIGTERM, SIGHUP) stops the export and leaves every earlier file as\n"
+    "it was.\n";
 
 // The checks the export dialog makes before it starts a writer.
 bool CheckInputs(const std::string& machine, const std::string& post) {
@@ -135,7 +116,7 @@ int RunBundle(const std::vector<std::string>& args) {
   const std::string post = parsed.Option("--post");
   if (!CheckInputs(machine, post)) return kFailure;
   ExportReport report = NewReport(parsed);
-  InterruptCancelsExport interrupt;
+  CancelOnSignals cancel;
   const bool ok = ExportMachineBundle(machine, parsed.positional[1],
                                       parsed.Option("--orientation", kDefaultOrientation), post,
                                       &report);
@@ -169,7 +150,7 @@ int RunInstall(const std::vector<std::string>& args) {
   const std::string post = parsed.Option("--post");
   if (!CheckInputs(machine, post)) return kFailure;
   ExportReport report = NewReport(parsed);
-  InterruptCancelsExport interrupt;
+  CancelOnSignals cancel;
   const bool ok = InstallMachine(machine, target,
                                  parsed.Option("--orientation", kDefaultOrientation), post, &report);
   if (ok) {

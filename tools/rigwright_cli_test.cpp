@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "wrapper/export/export_test_util.h"
@@ -165,30 +166,34 @@ TEST_F(CliTest, ModelsLeftOutAreWarnedAboutOneLineEachAndStrictRefusesThem) {
   EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"Mill", "Mill.mcfg", "b.OrvaneSimBundle"}));
 }
 
-// Ctrl-C while an export runs stops it cleanly: the earlier bundle stays and nothing is left.
-TEST_F(CliTest, InterruptCancelsTheExportAndKeepsTheEarlierBundle) {
+// Ctrl-C, SIGTERM or SIGHUP while an export runs stops it cleanly: the earlier bundle stays and
+// nothing is left.
+TEST_F(CliTest, CancellingSignalsStopTheExportAndKeepTheEarlierBundle) {
   dir_.Write("Mill/big.stl", CompressibleNoise(48 << 20));
   const std::string machine = WriteMachine(R"({"Big":{"Path":"big.stl"}})");
   const std::string bundle = dir_.Write("out/Mill.OrvaneSimBundle", "an earlier bundle").string();
   const std::string err = (dir_.path() / "stderr.txt").string();
 
-  const pid_t child = ::fork();
-  ASSERT_NE(child, -1);
-  if (child == 0) {
-    std::freopen(err.c_str(), "w", stderr);
-    ::execl(RIGWRIGHT_CLI, RIGWRIGHT_CLI, "bundle", machine.c_str(), bundle.c_str(), nullptr);
-    ::_exit(127);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(::strsignal(signal));
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      std::freopen(err.c_str(), "w", stderr);
+      ::execl(RIGWRIGHT_CLI, RIGWRIGHT_CLI, "bundle", machine.c_str(), bundle.c_str(), nullptr);
+      ::_exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the tool ends by itself, not by the signal";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(Text(ReadBytes(err)),
+              "rigwright: " + machine + ": the export was cancelled; nothing was written\n");
+    EXPECT_EQ(Text(ReadBytes(bundle)), "an earlier bundle");
+    EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill.OrvaneSimBundle"}));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  ::kill(child, SIGINT);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status)) << "the tool ends by itself, not by the signal";
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  EXPECT_EQ(Text(ReadBytes(err)),
-            "rigwright: " + machine + ": the export was cancelled; nothing was written\n");
-  EXPECT_EQ(Text(ReadBytes(bundle)), "an earlier bundle");
-  EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill.OrvaneSimBundle"}));
 }
 
 TEST_F(CliTest, TamperedOrForeignPackagesFailVerification) {
