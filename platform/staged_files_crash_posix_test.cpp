@@ -1,8 +1,10 @@
 // A writer killed at any moment of its staging or commit: once the next writer has staged
 // anything into the folder, the folder holds the whole earlier set of files or the whole new one,
-// and no temporary file of ours.
+// and no temporary file of a dead writer of ours.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,9 +54,15 @@ TEST(StagedFilesCrashTest, AKilledCommitEndsWholeOldOrWholeNewAtTheNextWrite) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_EQ(WEXITSTATUS(status), 86) << "the writer must die where the test says";
 
+    // A live writer on a file system without unnamed files holds its named file locked.
+    const std::filesystem::path live = dir.Write(".rigwright-0123456789abcdef.new", "alive");
+    const int held = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
     StagedFiles next;  // abandoned: it only has to set the folder right
     ASSERT_TRUE(next.Stage(dir.path() / "other.bin", Bytes("x"))) << next.error();
-    std::vector<std::string> names = {".rigwright-notours.new", "a.bin", "b.bin"};
+    ::close(held);
+    std::vector<std::string> names = {".rigwright-0123456789abcdef.new", ".rigwright-notours.new",
+                                      "a.bin", "b.bin"};
     if (c.whole_new) names.push_back("c.bin");
     EXPECT_EQ(dir.Names(), names);
     const std::string age = c.whole_new ? "new" : "old";
