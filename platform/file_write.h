@@ -99,8 +99,8 @@ bool SyncFolder(const std::filesystem::path& folder, std::string* error);
 bool IsOurTemporaryName(const std::string& name);
 
 // Removes, in `folder`, every temporary file of ours (IsOurTemporaryName) whose writer is no
-// longer alive: one nobody holds locked (Linux) or open (Windows). What cannot be removed stays.
-// The number removed.
+// longer alive: one nobody holds locked (Linux) or open (Windows). The caller holds the folder's
+// FolderLock, so no commit of ours runs there. What cannot be removed stays. The number removed.
 int SweepDeadTemporaries(const std::filesystem::path& folder);
 
 }  // namespace rigwright

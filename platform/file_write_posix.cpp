@@ -51,8 +51,9 @@ int SweepDeadTemporaries(const std::filesystem::path& folder) {
   for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
        it.increment(error)) {
     if (!IsOurTemporaryName(it->path().filename().string())) continue;
-    // A live writer holds its file locked from creation to its end; a lock we can take means
-    // nobody holds the file open any more, whether its writer ended, was killed or lost power.
+    // A live writer's named file is either held locked by it (named from the start, where there
+    // are no unnamed files) or part of a commit under the folder's lock, which the caller holds:
+    // a lock we can take means the writer ended, was killed or lost power.
     const int fd = ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat status;
@@ -110,7 +111,7 @@ bool NewFile::Flush() { return ::fsync(fd_) == 0 || Failed("cannot write", errno
 bool NewFile::Name() {
   if (!unnamed_) return true;
   // The /proc form needs no privilege; linking the descriptor itself (AT_EMPTY_PATH) needs
-  // CAP_DAC_READ_SEARCH, so it is only the fallback where /proc is not mounted (the link's source is then missing).
+  // CAP_DAC_READ_SEARCH, so it is only the fallback where /proc is not mounted (ENOENT).
   const std::string self = "/proc/self/fd/" + std::to_string(fd_);
   if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
     const int err = errno;

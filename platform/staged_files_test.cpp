@@ -58,8 +58,8 @@ TEST(StagedFilesTest, StreamedFilesAreStagedLikeHeldOnesAndRemovedWhenTheWriterF
   EXPECT_FALSE(files.Stage(dir.path() / "b.bin",
                            [](NewFile& file) { return file.Write(Bytes("half of it")) && false; }));
   EXPECT_EQ(files.error(), "") << "the writer's own reason is the caller's to tell";
-  // Where the file system has unnamed files; elsewhere a.bin's temporary file is seen.
-  EXPECT_TRUE(dir.Names().empty()) << "a staged file has no name before the commit";
+  // None where the system has unnamed files (see StagedFilesCrashTest).
+  EXPECT_LE(dir.Names().size(), 1u) << "at most a.bin's temporary file";
   ASSERT_TRUE(files.Commit()) << files.error();
   EXPECT_EQ(ReadText(dir.path() / "a.bin"), "headbody");
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.bin"}));
