@@ -51,10 +51,16 @@ bool StagedFiles::PrepareFolder(const std::filesystem::path& target) {
     if (locked.folder == folder) return true;
   }
   auto lock = std::make_unique<FolderLock>();
+  std::string why;
   if (!lock->Lock(
-          folder, [&] { if (waiting_) waiting_(folder); }, cancelled_, &error_)) {
-    if (!error_.empty()) error_ = "cannot create " + Utf8FromPath(target) + ": " + error_;
-    return false;
+          folder, [&] { if (waiting_) waiting_(folder); }, cancelled_, &why)) {
+    // A folder that cannot even be opened to be locked (missing, or without read access) gets
+    // no lock; creating the file there then fails or not, and says why, as without locks.
+    if (why.empty()) {  // cancelled while waiting
+      error_.clear();
+      return false;
+    }
+    lock.reset();
   }
   if (!RecoverCommit(folder, &error_)) return false;
   SweepDeadTemporaries(folder);

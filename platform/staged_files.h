@@ -78,7 +78,7 @@ class StagedFiles {
   };
   struct LockedFolder {
     std::filesystem::path folder;
-    std::unique_ptr<FolderLock> lock;
+    std::unique_ptr<FolderLock> lock;  // null where the folder could not be opened to lock it
   };
   bool PrepareFolder(const std::filesystem::path& target);
   NewFile* Create(const std::filesystem::path& target);

@@ -143,7 +143,7 @@ TEST(StagedFilesTest, MessagesNameTheTargetNeverTheTemporaryFile) {
 }
 
 // Two writers into one folder take turns: the second waits, told so once, until the first has
-// committed and let go, and then finds the first one's files in place.
+// committed and let go, and then finds the first one's files in place; a wait can be cancelled.
 TEST(StagedFilesTest, ASecondWriterIntoTheSameFolderWaitsForTheFirst) {
   TestFolder dir;
   auto first = std::make_unique<StagedFiles>();
@@ -164,6 +164,10 @@ TEST(StagedFilesTest, ASecondWriterIntoTheSameFolderWaitsForTheFirst) {
   });
   const bool waited = reachedLock.get_future().get();
   EXPECT_TRUE(waited) << "the second writer got in while the first still wrote";
+  StagedFiles cancelled;  // a writer whose user gives up while it waits
+  cancelled.WaitWith(nullptr, [] { return true; });
+  EXPECT_FALSE(cancelled.Stage(dir.path() / "a.bin", Bytes("cancelled")));
+  EXPECT_EQ(cancelled.error(), "") << "a cancel is the caller's to tell";
   ASSERT_TRUE(first->Commit()) << first->error();
   first.reset();
   second.join();
