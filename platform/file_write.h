@@ -38,12 +38,24 @@ class NewFile {
   // Creates `path`, which must not exist yet. Messages name `shownAs` when given, else `path`.
   bool Create(const std::filesystem::path& path, const std::filesystem::path& shownAs = {},
               Use use = Use::kKept);
+  // Creates a temporary file in the folder of `path` that takes the name `path` (which must not
+  // exist) only when Name is called, so that a writer killed before that leaves nothing behind:
+  // on Linux it has no name until then, on Windows it is marked to be deleted when closed. Where
+  // the file system refuses that, it is created as `path` and held locked (Linux) or unshared
+  // (Windows) while open, which tells SweepDeadTemporaries that its writer is alive.
+  bool CreateTemporary(const std::filesystem::path& path,
+                       const std::filesystem::path& shownAs = {}, Use use = Use::kKept);
   bool Write(std::span<const std::uint8_t> bytes);
   bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Reads up to `into.size()` bytes from `offset`; how many were read, or -1 on error.
   std::int64_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into);
+  // Flushes what was written to the disk; the file stays open.
+  bool Flush();
+  // Gives a file made by CreateTemporary its name, path(); from then on it outlives this process
+  // like any file, until Remove. The file stays open.
+  bool Name();
   // Flushes the file to the disk (unless `sync` is false: a file that is read back and thrown
-  // away) and closes it; the file then stays.
+  // away, or one flushed already), names it (see Name) and closes it; the file then stays.
   bool Finish(bool sync = true);
   // Closes and removes the file.
   void Remove();
@@ -60,6 +72,7 @@ class NewFile {
   std::filesystem::path shownAs_;
   int fd_ = -1;
   bool finished_ = false;
+  bool unnamed_ = false;  // made by CreateTemporary and not named yet: vanishes when closed
   Use use_ = Use::kKept;
   std::uint64_t size_ = 0;
   std::uint64_t writtenOutTo_ = 0;  // where the last early write-out ended
@@ -76,5 +89,18 @@ bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesys
 // anything stood at `target`. A folder is refused, since a file cannot take its place.
 bool KeepAside(const std::filesystem::path& target, const std::filesystem::path& aside, bool* kept,
                std::string* error);
+
+// Flushes the entries of `folder` (renames, new and removed names) to the disk; where the system
+// has no such flush this does nothing. False, with `error` set, when the flush fails.
+bool SyncFolder(const std::filesystem::path& folder, std::string* error);
+
+// Whether `name` is a temporary file name this program makes: ".rigwright-<16 hex digits>" and
+// ".new", ".old" or ".tmp".
+bool IsOurTemporaryName(const std::string& name);
+
+// Removes, in `folder`, every temporary file of ours (IsOurTemporaryName) whose writer is no
+// longer alive: one nobody holds locked (Linux) or open (Windows). The caller holds the folder's
+// FolderLock, so no commit of ours runs there. What cannot be removed stays. The number removed.
+int SweepDeadTemporaries(const std::filesystem::path& folder);
 
 }  // namespace rigwright

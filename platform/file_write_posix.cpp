@@ -1,6 +1,7 @@
 #include "platform/file_write.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,17 +30,41 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
-// Makes a completed rename survive a crash; failure here loses nothing already written.
-void SyncDirectoryOf(const std::filesystem::path& path) {
-  std::filesystem::path dir = path.parent_path();
-  if (dir.empty()) dir = ".";
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+std::filesystem::path FolderOf(const std::filesystem::path& path) {
+  const std::filesystem::path folder = path.parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
 }  // namespace
+
+bool SyncFolder(const std::filesystem::path& folder, std::string* error) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const bool ok = fd >= 0 && ::fsync(fd) == 0;
+  if (!ok) *error = PosixError("cannot flush the folder", folder, errno);
+  if (fd >= 0) ::close(fd);
+  return ok;
+}
+
+int SweepDeadTemporaries(const std::filesystem::path& folder) {
+  int removed = 0;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    if (!IsOurTemporaryName(it->path().filename().string())) continue;
+    // A live writer's named file is either held locked by it (named from the start, where there
+    // are no unnamed files) or part of a commit under the folder's lock, which the caller holds:
+    // a lock we can take means the writer ended, was killed or lost power.
+    const int fd = ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat status;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(it->path().c_str()) == 0) {
+      ++removed;
+    }
+    ::close(fd);
+  }
+  return removed;
+}
 
 NewFile::~NewFile() {
   if (!finished_) Remove();
@@ -57,6 +82,44 @@ bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::p
   fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd_ < 0) return Failed("cannot create", errno);
   path_ = path;  // only a file this made is ever removed
+  return true;
+}
+
+bool NewFile::CreateTemporary(const std::filesystem::path& path,
+                              const std::filesystem::path& shownAs, Use use) {
+  fd_ = ::open(FolderOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (fd_ >= 0) {
+    shownAs_ = shownAs.empty() ? path : shownAs;
+    use_ = use;
+    path_ = path;
+    unnamed_ = true;
+    return true;
+  }
+  // Some file systems (and kernels) have no unnamed files: the named file is locked instead, and
+  // the lock ends with the process however it ends. Any other failure is the file's own.
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    shownAs_ = shownAs.empty() ? path : shownAs;
+    return Failed("cannot create", errno);
+  }
+  if (!Create(path, shownAs, use)) return false;
+  ::flock(fd_, LOCK_EX | LOCK_NB);
+  return true;
+}
+
+bool NewFile::Flush() { return ::fsync(fd_) == 0 || Failed("cannot write", errno); }
+
+bool NewFile::Name() {
+  if (!unnamed_) return true;
+  // The /proc form needs no privilege; linking the descriptor itself (AT_EMPTY_PATH) needs
+  // CAP_DAC_READ_SEARCH, so it is only the fallback where /proc is not mounted (ENOENT).
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    const int err = errno;
+    if (err != ENOENT || ::linkat(fd_, "", AT_FDCWD, path_.c_str(), AT_EMPTY_PATH) != 0) {
+      return Failed("cannot create", err);
+    }
+  }
+  unnamed_ = false;
   return true;
 }
 
@@ -97,7 +160,8 @@ std::int64_t NewFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into)
 }
 
 bool NewFile::Finish(bool sync) {
-  if (sync && ::fsync(fd_) != 0) return Failed("cannot write", errno);
+  if (sync && !Flush()) return false;
+  if (!Name()) return false;
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) return Failed("cannot write", errno);
@@ -108,8 +172,9 @@ bool NewFile::Finish(bool sync) {
 void NewFile::Remove() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  if (!path_.empty()) ::unlink(path_.c_str());
+  if (!path_.empty() && !unnamed_) ::unlink(path_.c_str());
   path_.clear();
+  unnamed_ = false;
 }
 
 bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
@@ -118,7 +183,9 @@ bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesys
     *error = PosixError("cannot replace", to, errno);
     return false;
   }
-  SyncDirectoryOf(to);
+  // Makes the rename survive a crash; failure here loses nothing already written.
+  std::string ignored;
+  SyncFolder(FolderOf(to), &ignored);
   return true;
 }
 

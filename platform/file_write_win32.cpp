@@ -41,7 +41,35 @@ bool WriteAllAt(HANDLE file, std::uint64_t offset, std::span<const std::uint8_t>
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
 
+// Whether the file is deleted when its last handle closes.
+bool SetDeleteOnClose(HANDLE file, bool remove) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = remove ? TRUE : FALSE;
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof(disposition)) != 0;
+}
+
 }  // namespace
+
+bool SyncFolder(const std::filesystem::path&, std::string*) {
+  // Renames are made write-through (MOVEFILE_WRITE_THROUGH), which puts them on the disk.
+  return true;
+}
+
+int SweepDeadTemporaries(const std::filesystem::path& folder) {
+  int removed = 0;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    // A live writer holds its file open without sharing its deletion, so deleting it fails
+    // while the writer lives; one that ended, was killed or lost power holds nothing.
+    if (IsOurTemporaryName(Utf8FromPath(it->path().filename())) &&
+        ::DeleteFileW(it->path().c_str())) {
+      ++removed;
+    }
+  }
+  return removed;
+}
 
 // The file's handle is kept as a C runtime descriptor (`_open_osfhandle`), the form the shared
 // header holds; every call goes to the handle itself.
@@ -74,6 +102,42 @@ bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::p
   return true;
 }
 
+bool NewFile::CreateTemporary(const std::filesystem::path& path,
+                              const std::filesystem::path& shownAs, Use use) {
+  use_ = use;
+  shownAs_ = shownAs.empty() ? path : shownAs;
+  // Not hidden: the file keeps its attributes when it is renamed over its target.
+  const DWORD attributes = use == Use::kScratch ? FILE_ATTRIBUTE_TEMPORARY : FILE_ATTRIBUTE_NORMAL;
+  // DELETE access lets the file's deletion be set and cleared through this handle. No sharing,
+  // deletion included: a sweep of another process then cannot remove it while this one lives.
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                    CREATE_NEW, attributes, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return Failed("cannot create", ::GetLastError());
+  // Deleted by the system when its handle closes, however this process ends, until Name. Where
+  // the file system refuses, the file stays named and the sweep of a later run removes it.
+  unnamed_ = SetDeleteOnClose(file, true);
+  fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), 0);
+  if (fd_ < 0) {
+    if (!unnamed_) ::DeleteFileW(path.c_str());
+    ::CloseHandle(file);
+    unnamed_ = false;
+    return Failed("cannot create", ERROR_TOO_MANY_OPEN_FILES);
+  }
+  path_ = path;
+  return true;
+}
+
+bool NewFile::Flush() {
+  return ::FlushFileBuffers(HandleOf(fd_)) || Failed("cannot write", ::GetLastError());
+}
+
+bool NewFile::Name() {
+  if (!unnamed_) return true;
+  if (!SetDeleteOnClose(HandleOf(fd_), false)) return Failed("cannot create", ::GetLastError());
+  unnamed_ = false;
+  return true;
+}
+
 bool NewFile::Write(std::span<const std::uint8_t> bytes) {
   if (!WriteAllAt(HandleOf(fd_), size_, bytes)) return Failed("cannot write", ::GetLastError());
   size_ += bytes.size();
@@ -97,7 +161,8 @@ std::int64_t NewFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into)
 }
 
 bool NewFile::Finish(bool sync) {
-  if (sync && !::FlushFileBuffers(HandleOf(fd_))) return Failed("cannot write", ::GetLastError());
+  if (sync && !Flush()) return false;
+  if (!Name()) return false;
   const int fd = fd_;
   fd_ = -1;
   if (::_close(fd) != 0) return Failed("cannot write", ERROR_WRITE_FAULT);
@@ -108,8 +173,10 @@ bool NewFile::Finish(bool sync) {
 void NewFile::Remove() {
   if (fd_ >= 0) ::_close(fd_);
   fd_ = -1;
-  if (!path_.empty()) ::DeleteFileW(path_.c_str());
+  // A file still marked for deletion went with its handle.
+  if (!path_.empty() && !unnamed_) ::DeleteFileW(path_.c_str());
   path_.clear();
+  unnamed_ = false;
 }
 
 bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "common/path_text.h"
+#include "platform/commit_record.h"
 #include "platform/file_write.h"
 
 namespace rigwright {
@@ -12,6 +13,11 @@ namespace {
 void RemoveQuietly(const std::filesystem::path& path) {
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& path) {
+  const std::filesystem::path folder = path.parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
 }  // namespace
@@ -28,9 +34,64 @@ std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target, c
   return target.parent_path() / PathFromUtf8(name + suffix);
 }
 
-StagedFiles::~StagedFiles() {
-  open_.reset();
-  RemoveStaged();
+StagedFiles::~StagedFiles() { RemoveStaged(); }
+
+void StagedFiles::WaitWith(std::function<void(const std::filesystem::path&)> waiting,
+                           std::function<bool()> cancelled) {
+  waiting_ = std::move(waiting);
+  cancelled_ = std::move(cancelled);
+}
+
+// Under the folder's lock nobody else of ours writes there: a commit record found now was left
+// by a crash, and a temporary file that nobody holds belongs to a writer that is gone.
+bool StagedFiles::PrepareFolder(const std::filesystem::path& target) {
+  const std::filesystem::path folder = FolderOf(target);
+  if (mode_ == Mode::kManyFiles) return true;
+  for (const LockedFolder& locked : folders_) {
+    if (locked.folder == folder) return true;
+  }
+  auto lock = std::make_unique<FolderLock>();
+  std::string why;
+  if (!lock->Lock(
+          folder, [&] { if (waiting_) waiting_(folder); }, cancelled_, &why)) {
+    // A folder that cannot even be opened to be locked (missing, or without read access) gets
+    // no lock; creating the file there then fails or not, and says why, as without locks.
+    if (why.empty()) {  // cancelled while waiting
+      error_.clear();
+      return false;
+    }
+    lock.reset();
+  }
+  if (!RecoverCommit(folder, &error_)) return false;
+  SweepDeadTemporaries(folder);
+  folders_.push_back({folder, std::move(lock)});
+  return true;
+}
+
+NewFile* StagedFiles::Create(const std::filesystem::path& target) {
+  if (!PrepareFolder(target)) return nullptr;
+  auto file = std::make_unique<NewFile>();
+  const bool many = mode_ == Mode::kManyFiles;
+  const std::filesystem::path temporary = TemporaryPathBeside(target, many ? ".part" : ".new");
+  if (many ? !file->Create(temporary, target) : !file->CreateTemporary(temporary, target)) {
+    error_ = file->error();
+    return nullptr;
+  }
+  staged_.push_back({temporary, target, std::move(file), {}, false, false});
+  return staged_.back().file.get();
+}
+
+// A staged file is flushed at once, so that a failing disk shows before anything is replaced.
+// Many files are closed as well; the few are kept open, and so unnamed, until the commit.
+bool StagedFiles::Settle(Entry& entry) {
+  const bool ok = mode_ == Mode::kManyFiles ? entry.file->Finish() : entry.file->Flush();
+  if (!ok) {
+    error_ = entry.file->error();
+    entry.file.reset();  // removes it
+  } else if (mode_ == Mode::kManyFiles) {
+    entry.file.reset();
+  }
+  return ok;
 }
 
 bool StagedFiles::Stage(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
@@ -39,54 +100,90 @@ bool StagedFiles::Stage(const std::filesystem::path& target, std::span<const std
 
 bool StagedFiles::Stage(const std::filesystem::path& target,
                         const std::function<bool(NewFile&)>& write) {
-  const std::filesystem::path temporary = TemporaryPathBeside(target, ".new");
-  NewFile file;
-  if (!file.Create(temporary, target) || !write(file) || !file.Finish()) {
-    error_ = file.error();
+  NewFile* file = Create(target);
+  if (!file) return false;
+  if (!write(*file)) {
+    error_ = file->error();
+    staged_.pop_back();  // removes it
     return false;
   }
-  staged_.push_back({temporary, target, {}, false});
-  return true;
+  if (Settle(staged_.back())) return true;
+  staged_.pop_back();
+  return false;
 }
 
 NewFile* StagedFiles::Begin(const std::filesystem::path& target) {
-  auto file = std::make_unique<NewFile>();
-  const std::filesystem::path temporary = TemporaryPathBeside(target, ".new");
-  if (!file->Create(temporary, target)) {
-    error_ = file->error();
-    return nullptr;
-  }
-  staged_.push_back({temporary, target, {}, false});
-  open_ = std::move(file);
-  return open_.get();
+  NewFile* file = Create(target);
+  open_ = file != nullptr;
+  return file;
 }
 
 bool StagedFiles::End() {
-  const bool ok = open_ && open_->Finish();
-  if (!ok && open_) error_ = open_->error();
-  open_.reset();
+  const bool ok = open_ && Settle(staged_.back());
+  open_ = false;
   return ok;
 }
 
 bool StagedFiles::Commit() {
+  if (open_ && !End()) return false;
+  if (mode_ == Mode::kCrashSafe && !CommitInFolders()) {
+    RemoveStaged();
+    return false;
+  }
+  bool replacedOne = false;
   for (Entry& entry : staged_) {
     if (!PutInPlace(entry)) {
       RollBack();
       return false;
     }
+    if (!replacedOne) CommitTestPoint("replaced");
+    replacedOne = true;
   }
   for (const Entry& entry : staged_) {
-    if (!entry.aside.empty()) RemoveQuietly(entry.aside);
+    if (entry.kept) RemoveQuietly(entry.aside);
   }
+  RemoveRecords();
   staged_.clear();
   return true;
 }
 
+// Names every staged file, flushes the names, and writes each folder's commit record: from here
+// on a crash is finished by whoever next writes into the folder.
+bool StagedFiles::CommitInFolders() {
+  for (Entry& entry : staged_) {
+    entry.aside = TemporaryPathBeside(entry.target, ".old");
+    if (!entry.file) continue;
+    if (!entry.file->Finish(/*sync=*/false)) {
+      error_ = entry.file->error();
+      return false;
+    }
+    entry.file.reset();
+  }
+  CommitTestPoint("named");
+  for (const LockedFolder& locked : folders_) {
+    std::vector<CommitStep> steps;
+    for (const Entry& entry : staged_) {
+      if (FolderOf(entry.target) == locked.folder) {
+        steps.push_back({entry.temporary, entry.target, entry.aside});
+      }
+    }
+    if (steps.empty()) continue;
+    // The names must be on the disk before the record that names them. A file system that
+    // cannot flush a folder is still written to: refusing would leave the user with nothing.
+    std::string ignored;
+    SyncFolder(locked.folder, &ignored);
+    if (!WriteCommitRecord(locked.folder, steps, &error_)) {
+      RemoveRecords();
+      return false;
+    }
+  }
+  CommitTestPoint("recorded");
+  return true;
+}
+
 bool StagedFiles::PutInPlace(Entry& entry) {
-  const std::filesystem::path aside = TemporaryPathBeside(entry.target, ".old");
-  bool kept = false;
-  if (!KeepAside(entry.target, aside, &kept, &error_)) return false;
-  if (kept) entry.aside = aside;
+  if (entry.aside.empty()) entry.aside = TemporaryPathBeside(entry.target, ".old");
+  if (!KeepAside(entry.target, entry.aside, &entry.kept, &error_)) return false;
   if (!ReplaceFileAtomically(entry.temporary, entry.target, &error_)) return false;
   entry.placed = true;
   return true;
@@ -96,10 +193,10 @@ void StagedFiles::RollBack() {
   for (auto entry = staged_.rbegin(); entry != staged_.rend(); ++entry) {
     if (!entry->placed) {
       RemoveQuietly(entry->temporary);
-    } else if (entry->aside.empty()) {
+    } else if (!entry->kept) {
       RemoveQuietly(entry->target);  // nothing stood there before
     }
-    if (entry->aside.empty()) continue;
+    if (!entry->kept) continue;
     // Where the target was linked rather than moved and never replaced, both names lead to the
     // same file: the rename then changes nothing and the removal drops the extra name.
     std::string ignored;
@@ -110,12 +207,28 @@ void StagedFiles::RollBack() {
                 Utf8FromPath(entry->aside);
     }
   }
+  RemoveRecords();
   staged_.clear();
 }
 
 void StagedFiles::RemoveStaged() {
-  for (const Entry& entry : staged_) RemoveQuietly(entry.temporary);
+  for (Entry& entry : staged_) {
+    entry.file.reset();
+    RemoveQuietly(entry.temporary);
+  }
   staged_.clear();
+  open_ = false;
+}
+
+void StagedFiles::RemoveRecords() {
+  if (mode_ != Mode::kCrashSafe) return;
+  for (const LockedFolder& locked : folders_) {
+    if (std::filesystem::exists(CommitRecordPath(locked.folder))) {
+      RemoveQuietly(CommitRecordPath(locked.folder));
+      std::string ignored;
+      SyncFolder(locked.folder, &ignored);
+    }
+  }
 }
 
 }  // namespace rigwright

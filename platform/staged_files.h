@@ -1,6 +1,7 @@
 // A set of files written together: every file is first staged completely beside its target, and
 // only when all are staged are they renamed over their targets. A failure, while staging or while
-// committing, leaves every target as it was and no temporary file behind.
+// committing, leaves every target as it was and no temporary file behind; so does a crash (see
+// Mode::kCrashSafe).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/file_write.h"
+#include "platform/folder_lock.h"
 
 namespace rigwright {
 
@@ -22,11 +24,29 @@ std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target, c
 
 class StagedFiles {
  public:
-  StagedFiles() = default;
+  enum class Mode {
+    // For the few files of an export. Before anything is staged into a folder, the folder is
+    // locked (until this ends), the commit a crash interrupted there is finished (see
+    // commit_record.h) and the temporary files of dead writers are removed. Staged files stay
+    // open and unnamed (CreateTemporary), so a killed writer leaves none; the commit is whole
+    // across a crash in each folder.
+    kCrashSafe,
+    // For very many files (an extraction): each staged file is named and closed at once, so no
+    // descriptor is held per file; no folder is locked, and a crash can leave staged files
+    // (".rigwright-<16 hex digits>.part", which no sweep removes, since a live one cannot be
+    // told from a dead one) and part of a commit.
+    kManyFiles,
+  };
+  explicit StagedFiles(Mode mode = Mode::kCrashSafe) : mode_(mode) {}
   StagedFiles(const StagedFiles&) = delete;
   StagedFiles& operator=(const StagedFiles&) = delete;
   // Removes every staged file that was not committed.
   ~StagedFiles();
+
+  // While another writer holds a folder's lock: `waiting` is told the folder once, and
+  // `cancelled` is asked whether to give up (the Stage or Begin then fails with an empty error).
+  void WaitWith(std::function<void(const std::filesystem::path& folder)> waiting,
+                std::function<bool()> cancelled);
 
   // Writes `bytes` to a new temporary file in the folder of `target`, which must exist.
   bool Stage(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
@@ -36,7 +56,7 @@ class StagedFiles {
   // Starts staging a file for `target` whose content comes in pieces over time: write them to
   // the returned file, then call End. Null (see error()) when the file cannot be created.
   NewFile* Begin(const std::filesystem::path& target);
-  // Flushes and closes the file started last.
+  // Flushes (and in kManyFiles closes) the file started last.
   bool End();
 
   // Renames the staged files over their targets, in staging order. Each replaced target is kept
@@ -51,15 +71,30 @@ class StagedFiles {
   struct Entry {
     std::filesystem::path temporary;
     std::filesystem::path target;
-    std::filesystem::path aside;  // the earlier target while the commit runs; empty if none
-    bool placed = false;          // `temporary` has been renamed to `target`
+    std::unique_ptr<NewFile> file;  // while still open
+    std::filesystem::path aside;    // the earlier target while the commit runs
+    bool kept = false;              // something stood at `target` and is kept as `aside`
+    bool placed = false;            // `temporary` has been renamed to `target`
   };
+  struct LockedFolder {
+    std::filesystem::path folder;
+    std::unique_ptr<FolderLock> lock;  // null where the folder could not be opened to lock it
+  };
+  bool PrepareFolder(const std::filesystem::path& target);
+  NewFile* Create(const std::filesystem::path& target);
+  bool Settle(Entry& entry);
+  bool CommitInFolders();
   bool PutInPlace(Entry& entry);
   void RollBack();
   void RemoveStaged();
+  void RemoveRecords();
 
+  Mode mode_;
+  std::function<void(const std::filesystem::path&)> waiting_;
+  std::function<bool()> cancelled_;
+  std::vector<LockedFolder> folders_;  // released after the staged files are gone
   std::vector<Entry> staged_;
-  std::unique_ptr<NewFile> open_;  // the file started by Begin and not yet ended
+  bool open_ = false;  // the last entry was started by Begin and not yet ended
   std::string error_;
 };
 

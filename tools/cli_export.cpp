@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "common/path_text.h"
+#include "platform/terminal.h"
 #include "platform/user_folders.h"
 #include "tools/cli.h"
 #include "tools/cli_cancel.h"
@@ -39,6 +40,12 @@ ExportReport NewReport(const Arguments& parsed) {
   ExportReport report;
   report.strict = parsed.Has("--strict");
   report.cancelRequested = [] { return CancelRequested(); };
+  // Someone at a terminal should know why nothing happens; a script's log needs no such line.
+  if (StderrIsTerminal()) {
+    report.waitingForFolder = [](const std::string& folder) {
+      std::cerr << "rigwright: waiting for another export into " << folder << " to end...\n";
+    };
+  }
   return report;
 }
 

@@ -409,7 +409,7 @@ std::optional<std::size_t> ExtractRecords(const std::string& package, const std:
                            (error ? ": " + error.message() : ": something else is there"));
     return std::nullopt;
   }
-  StagedFiles staged;
+  StagedFiles staged(StagedFiles::Mode::kManyFiles);  // one descriptor per file would not do
   ExtractingSink sink(folder, overwrite, made, staged);
   PackageReadStatus status;
   std::string ioError;

@@ -4,6 +4,7 @@
 #include <cryptopp/rsa.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,8 +14,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <thread>
 
+#include "platform/folder_lock.h"
 #include "wrapper/export/export_test_util.h"
 #include "wrapper/package/package_writer.h"
 
@@ -194,6 +197,112 @@ TEST_F(CliTest, CancellingSignalsStopTheExportAndKeepTheEarlierBundle) {
     EXPECT_EQ(Text(ReadBytes(bundle)), "an earlier bundle");
     EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill.OrvaneSimBundle"}));
   }
+}
+
+// Every file in `folder` (hidden ones too) with its bytes.
+std::map<std::string, Bytes> FilesIn(const std::filesystem::path& folder) {
+  std::map<std::string, Bytes> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    files[entry.path().filename().string()] = ReadBytes(entry.path());
+  }
+  return files;
+}
+
+// Starts the tool with its standard error on `err`; its output goes nowhere.
+pid_t Start(const std::vector<std::string>& args, const std::string& err) {
+  const pid_t child = ::fork();
+  if (child != 0) return child;
+  const int errFd = ::open(err.c_str(), O_RDWR | O_NOCTTY | O_CREAT, 0600);
+  const int nullFd = ::open("/dev/null", O_WRONLY);
+  ::dup2(errFd, 2);
+  ::dup2(nullFd, 1);
+  std::vector<char*> argv = {const_cast<char*>(RIGWRIGHT_CLI)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  ::execv(RIGWRIGHT_CLI, argv.data());
+  ::_exit(127);
+}
+
+int ExitStatus(pid_t child) {
+  int status = 0;
+  return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// An install that dies in its commit (as in a crash or power cut: RIGWRIGHT_TEST_COMMIT_STOP ends
+// it there at once) is finished or undone by the next one into the folder, before that one
+// stages anything, even when that one dies too: the folder holds one whole machine throughout.
+TEST_F(CliTest, AnInstallKilledInItsCommitIsSetRightByTheNextOne) {
+  const std::string machine = Machine();
+  const std::string post = dir_.text() + "B2.pst";
+  std::map<std::string, Bytes> versions[4];
+  for (int v = 1; v <= 3; ++v) {
+    dir_.Write("Mill/base.stl", "base " + std::to_string(v));
+    dir_.Write("B2.pst", "post " + std::to_string(v));
+    const std::string reference = dir_.text() + "v" + std::to_string(v);
+    ASSERT_EQ(Run({"install", machine, reference, "--post", post}).status, 0);
+    versions[v] = FilesIn(reference + "/Mill");
+  }
+  const std::string target = dir_.text() + "Kelmora";
+  struct Step {
+    int version;
+    const char* stop;  // where the install dies; empty: it does not
+    int whole;         // the version the folder holds afterwards; 0: torn until the next install
+  };
+  for (const Step& step : {Step{1, "", 1}, Step{2, "recorded", 1}, Step{3, "named", 2},
+                           Step{3, "replaced", 0}, Step{1, "named", 3}, Step{2, "", 2}}) {
+    SCOPED_TRACE(std::to_string(step.version) + " stopped at " + step.stop);
+    dir_.Write("Mill/base.stl", "base " + std::to_string(step.version));
+    dir_.Write("B2.pst", "post " + std::to_string(step.version));
+    const Outcome outcome = Run({"install", machine, target, "--post", post},
+                                std::string("RIGWRIGHT_TEST_COMMIT_STOP=") + step.stop);
+    EXPECT_EQ(outcome.status, *step.stop ? 86 : 0) << outcome.err;
+    std::map<std::string, Bytes> files = FilesIn(target + "/Mill");
+    // What a dead install left (its record, its files) is for the next one to settle.
+    std::erase_if(files, [](const auto& file) { return file.first.rfind(".rigwright-", 0) == 0; });
+    if (step.whole) {
+      EXPECT_TRUE(files == versions[step.whole]) << "a machine of several versions";
+    }
+  }
+  EXPECT_TRUE(FilesIn(target + "/Mill") == versions[2]) << "nothing of ours is left";
+}
+
+// Two installs of two versions of a machine into one folder at once take turns, and one that has
+// to wait says so when someone watches its terminal.
+TEST_F(CliTest, InstallsIntoOneFolderTakeTurnsAndSayWhenTheyWait) {
+  const std::string one = Machine();
+  dir_.Write("two/Mill/base.stl", "another base");
+  dir_.Write("two/Mill/config.json", R"({"UserConfiguration":{"Models":[]}})");
+  const std::string two = dir_.Write("two/Mill.mcfg", R"({"MachineDefinition": {"Header":{"GUID":"m"},"Base":{"Path":"base.stl"}}})").string();
+  ASSERT_EQ(Run({"install", one, dir_.text() + "ref1"}).status, 0);
+  ASSERT_EQ(Run({"install", two, dir_.text() + "ref2"}).status, 0);
+  const std::filesystem::path folder = dir_.path() / "Kelmora" / "Mill";
+  std::filesystem::create_directories(folder);
+
+  auto held = std::make_unique<FolderLock>();  // another export holds the folder
+  std::string error;
+  ASSERT_TRUE(held->Lock(folder, nullptr, nullptr, &error)) << error;
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(::grantpt(terminal), 0);
+  ASSERT_EQ(::unlockpt(terminal), 0);
+  const pid_t first = Start({"install", one, dir_.text() + "Kelmora"}, ::ptsname(terminal));
+  const pid_t second = Start({"install", two, dir_.text() + "Kelmora"}, "/dev/null");
+  std::string seen;
+  const std::string line = "rigwright: waiting for another export into " + folder.string() + " to end";
+  char buffer[256];
+  for (ssize_t n; seen.find(line) == std::string::npos &&
+                  (n = ::read(terminal, buffer, sizeof(buffer))) > 0;) {
+    seen.append(buffer, static_cast<std::size_t>(n));  // ends when the tool closes the terminal
+  }
+  EXPECT_NE(seen.find(line), std::string::npos) << seen;
+  held.reset();
+  EXPECT_EQ(ExitStatus(first), 0);
+  EXPECT_EQ(ExitStatus(second), 0);
+  ::close(terminal);
+  const std::map<std::string, Bytes> files = FilesIn(folder);
+  EXPECT_TRUE(files == FilesIn(dir_.path() / "ref1" / "Mill") ||
+              files == FilesIn(dir_.path() / "ref2" / "Mill"))
+      << "a machine made of both";
 }
 
 TEST_F(CliTest, TamperedOrForeignPackagesFailVerification) {

@@ -1,7 +1,7 @@
 // A library to preload into a program under test (LD_PRELOAD) that makes one of its file writes
 // fail, so that tests can prove that an interrupted write loses nothing. It watches the calls that
-// write files into one folder: open for writing, write and fsync on what such an open returned,
-// and rename to or from the folder. The calls are counted from 1 in the order they are made.
+// write files into one folder: open for writing (an unnamed file in the folder too), write and
+// fsync on what such an open returned, rename to or from the folder, and the naming of an unnamed file in it. The calls are counted from 1 in the order they are made.
 //
 //   RIGWRIGHT_FAULT_FOLDER  absolute folder whose files are watched; nothing is watched without it
 //   RIGWRIGHT_FAULT_AT      the watched call that fails (1, 2, ...); 0 or unset: none fails
@@ -102,10 +102,17 @@ mode_t ModeOf(int flags, va_list& args) {
   return (flags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(args, int)) : 0;
 }
 
+// An unnamed file (O_TMPFILE) is opened by its folder's name, which may be the watched folder.
+bool WatchedOpen(const char* path, int flags) {
+  if (!OpensForWriting(flags) || !path) return false;
+  return (flags & O_TMPFILE) == O_TMPFILE ? Watched((std::string(path) + "/").c_str())
+                                          : Watched(path);
+}
+
 int OpenWith(const char* name, const char* path, int flags, mode_t mode) {
   static auto realOpen = Next<int (*)(const char*, int, ...)>("open");
   static auto realOpen64 = Next<int (*)(const char*, int, ...)>("open64");
-  const bool watched = OpensForWriting(flags) && Watched(path);
+  const bool watched = WatchedOpen(path, flags);
   if (watched && CountAndFail("open")) return -1;
   const auto real = strcmp(name, "open64") == 0 ? realOpen64 : realOpen;
   return AfterOpen(real(path, flags, mode), watched);
@@ -137,8 +144,7 @@ __attribute__((visibility("default"))) int openat(int dirfd, const char* path, i
   va_start(args, flags);
   const mode_t mode = ModeOf(flags, args);
   va_end(args);
-  const bool watched =
-      OpensForWriting(flags) && (dirfd == AT_FDCWD || path[0] == '/') && Watched(path);
+  const bool watched = (dirfd == AT_FDCWD || path[0] == '/') && WatchedOpen(path, flags);
   if (watched && CountAndFail("open")) return -1;
   return AfterOpen(real(dirfd, path, flags, mode), watched);
 }
@@ -188,6 +194,16 @@ __attribute__((visibility("default"))) int renameat2(int fromDir, const char* fr
                                                      const char* to, unsigned flags) {
   static auto real = Next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2");
   if ((Watched(from) || Watched(to)) && CountAndFail("rename")) return -1;
+  return real(fromDir, from, toDir, to, flags);
+}
+
+__attribute__((visibility("default"))) int linkat(int fromDir, const char* from, int toDir,
+                                                  const char* to, int flags) {
+  static auto real = Next<int (*)(int, const char*, int, const char*, int)>("linkat");
+  // Only the naming of an unnamed file: a second link to an existing file has a fallback (a
+  // move) for file systems without links, so its failure is no failure of the write.
+  const bool naming = (flags & AT_EMPTY_PATH) || strncmp(from, "/proc/self/fd/", 14) == 0;
+  if (naming && toDir == AT_FDCWD && Watched(to) && CountAndFail("link")) return -1;
   return real(fromDir, from, toDir, to, flags);
 }
 

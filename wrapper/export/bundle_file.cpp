@@ -1,9 +1,11 @@
 #include "wrapper/export/bundle_file.h"
 
 #include <exception>
+#include <filesystem>
 
 #include "common/path_text.h"
 #include "platform/file_write.h"
+#include "platform/made_folders.h"
 #include "platform/staged_files.h"
 #include "wrapper/export/export_steps.h"
 #include "wrapper/export/machine_export.h"
@@ -19,13 +21,28 @@ constexpr std::string_view kBundleExtension = ".OrvaneSimBundle";
 // streamed from there into the bundle, as data that is already compressed.
 bool WriteMachinePackageBeside(const std::string& target, const GatheredMachine& machine,
                                PackageSigner& signer, NewFile& file, ExportReport* report) {
-  if (!file.Create(TemporaryPathBeside(PathFromUtf8(target), ".tmp"), PathFromUtf8(target),
-                   NewFile::Use::kScratch)) {
+  if (!file.CreateTemporary(TemporaryPathBeside(PathFromUtf8(target), ".tmp"),
+                            PathFromUtf8(target), NewFile::Use::kScratch)) {
     return Fail(report, file.error());
   }
   FileOutput output(file);
   return WritePackage(machine.MachineRecords(), machine.names.machine, signer, output, report) ||
          (report && !report->error.empty()) || Fail(report, file.error());
+}
+
+// Where the bundle goes: a bundle path that is a symbolic link (or a chain of them) keeps the
+// link, and the file it finally leads to gets the new bundle, as writing through the link would
+// do, but replaced in one step beside that file.
+std::string FinalTarget(const std::string& bundlePath) {
+  std::filesystem::path path = PathFromUtf8(bundlePath);
+  for (int hops = 0; hops < 40; ++hops) {  // as many as the system follows before ELOOP
+    std::error_code error;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) break;
+    const std::filesystem::path link = std::filesystem::read_symlink(path, error);
+    if (error) break;
+    path = link.is_absolute() ? link : path.parent_path() / link;
+  }
+  return Utf8FromPath(path);
 }
 
 bool WriteBundle(const std::string& machineFile, const std::string& outputPath,
@@ -43,12 +60,13 @@ bool WriteBundle(const std::string& machineFile, const std::string& outputPath,
   Bytes configuration;
   if (!signer || !MakeConfigurationPackage(machine, *signer, configuration, report)) return false;
 
-  const std::string target = BundleTargetPath(outputPath, names.stem);
-  FolderMadeForOutput made(std::string(DirectoryPrefixOf(target)));
-  std::string reason;
-  if (!CreateParentDirectories(target, &reason)) {
+  const std::string target = FinalTarget(BundleTargetPath(outputPath, names.stem));
+  MadeFolders made;  // every folder it made goes again when the export fails
+  std::error_code madeError;
+  if (!DirectoryPrefixOf(target).empty() &&
+      !made.Make(PathFromUtf8(std::string(DirectoryPrefixOf(target))), madeError)) {
     return Fail(report, std::string(DirectoryPrefixOf(target)) +
-                            ": the folder cannot be created: " + reason);
+                            ": the folder cannot be created: " + madeError.message());
   }
   NewFile machinePackage;  // removed when this returns
   if (!WriteMachinePackageBeside(target, machine, *signer, machinePackage, report)) return false;
@@ -59,7 +77,7 @@ bool WriteBundle(const std::string& machineFile, const std::string& outputPath,
       RecordSource::Held(names.configuration, configuration, ContentKind::kIncompressible)};
   if (post) records.push_back(RecordSource::Held(post->name, post->bytes));
   const std::string item(FileNameOf(target));
-  return made.Keep(WriteFilesTogether({{target,
+  return made.KeepIf(WriteFilesTogether({{target,
                                         [&](NewFile& file) {
                                           FileOutput output(file);
                                           return WritePackage(records, item, *signer, output,

@@ -113,6 +113,26 @@ TEST_F(BundleFileTest, TheMachinePackageIsStoredInTheBundleAsItWasWritten) {
   EXPECT_EQ(dir_.Names("out"), (std::vector<std::string>{"Mill5.OrvaneSimBundle"}));
 }
 
+// A bundle path that is a link, even a chain of them, stays a link: the file it finally leads to
+// gets the new bundle, replaced in one step in its own folder.
+TEST_F(BundleFileTest, ABundlePathThatIsALinkGetsItsTargetReplacedAndStaysALink) {
+  dir_.Write("real/Mill5.OrvaneSimBundle", "an older bundle");
+  std::filesystem::create_directories(dir_.path() / "out");
+  std::error_code noLinks;
+  std::filesystem::create_symlink("../real/Mill5.OrvaneSimBundle", dir_.path() / "out" / "middle",
+                                  noLinks);
+  if (noLinks) GTEST_SKIP() << "no symbolic links here: " << noLinks.message();
+  std::filesystem::create_symlink("middle", dir_.path() / "out" / "Mill5.OrvaneSimBundle");
+  ExportReport report;
+  ASSERT_TRUE(ExportMachineBundle(machine_, Output("Mill5.OrvaneSimBundle"), "", "", &report))
+      << report.error;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.path() / "out" / "Mill5.OrvaneSimBundle"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.path() / "out" / "middle"));
+  EXPECT_EQ(Names(Records(ReadBytes(dir_.path() / "real" / "Mill5.OrvaneSimBundle"))),
+            (std::vector<std::string>{"Mill5.OrvaneSim", "Mill5.OrvaneSimCfg"}));
+  EXPECT_EQ(dir_.Names("real"), (std::vector<std::string>{"Mill5.OrvaneSimBundle"}));
+}
+
 TEST_F(BundleFileTest, StrictBundleFailsOnAPostThatIsLeftOut) {
   const std::string post = (dir_.path() / "none.pst").string();
   ExportReport report;

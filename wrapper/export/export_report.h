@@ -58,6 +58,9 @@ struct ExportReport {
   // fails without having changed anything and sets `cancelled`. Optional.
   std::function<bool()> cancelRequested;
   bool cancelled = false;
+  // Called on the exporting thread when the export has to wait for another export into the same
+  // folder (UTF-8 path) to end before it can write there. Optional.
+  std::function<void(const std::string& folder)> waitingForFolder;
 };
 
 }  // namespace rigwright

@@ -208,6 +208,11 @@ OutputFile OutputOf(std::string target, std::span<const std::uint8_t> bytes) {
 
 bool WriteFilesTogether(const std::vector<OutputFile>& files, ExportReport* report) {
   StagedFiles staged;
+  staged.WaitWith(
+      [report](const std::filesystem::path& folder) {
+        if (report && report->waitingForFolder) report->waitingForFolder(Utf8FromPath(folder));
+      },
+      [report] { return report && report->cancelRequested && report->cancelRequested(); });
   std::uint64_t done = 0;
   for (const OutputFile& file : files) {
     if (!ReportProgress(report, ExportProgress::Stage::kWriting, file.target, done++,
@@ -215,8 +220,11 @@ bool WriteFilesTogether(const std::vector<OutputFile>& files, ExportReport* repo
       return false;
     }
     if (!staged.Stage(PathFromUtf8(file.target), file.write)) {
-      // A writer that failed for a reason of its own has said so already.
+      // A writer that failed for a reason of its own has said so already; so has a cancel
+      // while waiting for another export into the folder.
       if (report && !report->error.empty()) return false;
+      if (!ReportProgress(report, ExportProgress::Stage::kWriting, file.target, done, files.size()))
+        return false;
       return Fail(report, staged.error());
     }
   }

@@ -8,6 +8,7 @@
 
 #include "common/path_text.h"
 #include "platform/file_write.h"
+#include "platform/made_folders.h"
 #include "wrapper/export/export_steps.h"
 #include "wrapper/machine/file_bytes.h"
 #include "wrapper/machine/machine_document.h"
@@ -223,10 +224,10 @@ bool Install(const std::string& machineFile, const std::string& targetFolder,
   const std::unique_ptr<PackageSigner> signer = MakeSigner(report);
   Bytes configuration;
   if (!signer || !MakeConfigurationPackage(machine, *signer, configuration, report)) return false;
-  FolderMadeForOutput made(folder);
-  std::string reason;
-  if (!CreateParentDirectories(folder + names.machine, &reason)) {
-    return Fail(report, folder + ": the folder cannot be created: " + reason);
+  MadeFolders made;  // every folder it made goes again when the install fails
+  std::error_code madeError;
+  if (!made.Make(PathFromUtf8(folder), madeError)) {
+    return Fail(report, folder + ": the folder cannot be created: " + madeError.message());
   }
   std::vector<OutputFile> files = {{folder + names.machine,
                                     [&](NewFile& file) {
@@ -236,7 +237,7 @@ bool Install(const std::string& machineFile, const std::string& targetFolder,
                                     }},
                                    OutputOf(folder + names.configuration, configuration)};
   if (post) files.push_back(OutputOf(folder + post->name, post->bytes));
-  return made.Keep(WriteFilesTogether(files, report));
+  return made.KeepIf(WriteFilesTogether(files, report));
 }
 
 }  // namespace

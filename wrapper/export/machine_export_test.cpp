@@ -311,19 +311,25 @@ TEST_F(InstallMachineTest, CancellingAtAnyPointChangesNothing) {
   EXPECT_NE(machineAfter, machineBefore) << "the uncancelled install did change the machine";
 }
 
-// Models are read while the package is written, so the folder exists before they are packed:
-// a cancel then takes away the folder it made, as well as every temporary file.
-TEST_F(InstallMachineTest, CancellingAFirstInstallLeavesNoFolder) {
+// Models are read while the package is written, so the folders exist before they are packed:
+// a cancel then takes away every folder it made (the target folder too), as well as every
+// temporary file, and leaves a folder that was there alone.
+TEST_F(InstallMachineTest, CancellingAFirstInstallLeavesNoFolderItMade) {
   dir_.Write("Mill/base.stl", std::string(3 << 20, 'b'));
   const std::string machine = WriteMachine(R"({"B":{"Path":"base.stl"}})");
   CancellingReport never(-1);
   ASSERT_TRUE(InstallMachine(machine, Target(), "", "", &never.report));
-  std::filesystem::remove_all(dir_.path() / "MachineCfg" / "Mill");
+  std::filesystem::remove_all(dir_.path() / "MachineCfg");
+  std::filesystem::create_directory(dir_.path() / "there");
+  const std::vector<std::string> before = dir_.Names();
   for (int stopAt = 0; stopAt < never.asked; ++stopAt) {
-    CancellingReport cancelling(stopAt);
-    EXPECT_FALSE(InstallMachine(machine, Target(), "", "", &cancelling.report)) << stopAt;
-    EXPECT_TRUE(cancelling.report.cancelled) << stopAt;
-    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "MachineCfg" / "Mill")) << stopAt;
+    for (const std::string& target : {Target() + "a/b", dir_.text() + "there"}) {
+      CancellingReport cancelling(stopAt);
+      EXPECT_FALSE(InstallMachine(machine, target, "", "", &cancelling.report)) << stopAt;
+      EXPECT_TRUE(cancelling.report.cancelled) << stopAt;
+      EXPECT_EQ(dir_.Names(), before) << target << " " << stopAt;
+      EXPECT_TRUE(dir_.Names("there").empty()) << stopAt;
+    }
   }
 }
 
