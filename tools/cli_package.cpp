@@ -245,52 +245,55 @@ std::string ProblemText(const NameProblem& problem, const RecordList& records) {
 // Every record that `extract` refuses, one problem each, in the package's order: names that are
 // unusable, a second name for one file, and a record whose file would lie inside another's (the
 // later of the two records is refused). The names are checked all at once, sorted as paths, so
-// that besides the names only 24 bytes per record are held (and the normal form of the few names
+// that besides the list only 8 bytes per record are held (and the normal form of the few names
 // that are not in it already).
 std::vector<NameProblem> NameProblems(const RecordList& records) {
-  struct Path {
-    std::string_view path;
-    std::size_t record;
-  };
+  constexpr std::uint64_t kNormalised = std::uint64_t{1} << 63;
   std::vector<NameProblem> problems;
-  std::vector<Path> paths;
-  std::deque<std::string> normalised;  // the paths of names that are not normal themselves
+  // A record index, or kNormalised and the index of the normalised path.
+  std::vector<std::uint64_t> paths;
+  paths.reserve(records.size());
+  std::deque<std::pair<std::string, std::size_t>> normalised;  // path, record
   for (std::size_t i = 0; i < records.size(); ++i) {
     const std::string_view name = records.name(i);
     if (UnusableNameReason(name)) {
       problems.push_back({i, i, NameProblem::kUnusable});
-      continue;
-    }
-    std::string path = NormalPath(name);
-    if (path == name) {
-      paths.push_back({name, i});
+    } else if (std::string path = NormalPath(name); path == name) {
+      paths.push_back(i);
     } else {
-      paths.push_back({normalised.emplace_back(std::move(path)), i});
+      paths.push_back(kNormalised | normalised.size());
+      normalised.emplace_back(std::move(path), i);
     }
   }
-  std::sort(paths.begin(), paths.end(), [](const Path& a, const Path& b) {
-    return PathBefore(a.path, b.path) || (a.path == b.path && a.record < b.record);
+  const auto path = [&](std::uint64_t key) -> std::string_view {
+    return key & kNormalised ? std::string_view(normalised[key & ~kNormalised].first)
+                             : records.name(key);
+  };
+  const auto record = [&](std::uint64_t key) {
+    return key & kNormalised ? normalised[key & ~kNormalised].second : key;
+  };
+  std::sort(paths.begin(), paths.end(), [&](std::uint64_t a, std::uint64_t b) {
+    return PathBefore(path(a), path(b)) || (path(a) == path(b) && record(a) < record(b));
   });
-  std::vector<const Path*> folders;  // the paths that the current one may lie inside, outermost first
-  for (const Path& at : paths) {
-    const auto holds = [&](const Path* outer) {
-      return at.path == outer->path ||
-             (at.path.starts_with(outer->path) && at.path[outer->path.size()] == '/');
+  std::vector<std::uint64_t> folders;  // the paths that the current one may lie inside
+  for (const std::uint64_t at : paths) {
+    const std::string_view inner = path(at);
+    const auto holds = [&](std::string_view outer) {
+      return inner == outer || (inner.starts_with(outer) && inner[outer.size()] == '/');
     };
-    while (!folders.empty() && !holds(folders.back())) folders.pop_back();
+    while (!folders.empty() && !holds(path(folders.back()))) folders.pop_back();
     if (folders.empty()) {
-      folders.push_back(&at);
+      folders.push_back(at);
       continue;
     }
-    const Path& outer = *folders.back();
-    if (at.path == outer.path) {
-      problems.push_back({at.record, outer.record, NameProblem::kSameFile});
+    const std::size_t self = record(at), outer = record(folders.back());
+    if (inner == path(folders.back())) {
+      problems.push_back({self, outer, NameProblem::kSameFile});
       continue;
     }
-    problems.push_back(at.record > outer.record
-                           ? NameProblem{at.record, outer.record, NameProblem::kInsideOther}
-                           : NameProblem{outer.record, at.record, NameProblem::kOtherInside});
-    folders.push_back(&at);
+    problems.push_back(self > outer ? NameProblem{self, outer, NameProblem::kInsideOther}
+                                    : NameProblem{outer, self, NameProblem::kOtherInside});
+    folders.push_back(at);
   }
   std::stable_sort(problems.begin(), problems.end(),
                    [](const NameProblem& a, const NameProblem& b) { return a.record < b.record; });
