@@ -113,7 +113,7 @@ class ListingSink : public RecordSink {
 
   bool BeginRecord(std::string_view name, std::uint64_t dataBytes) override {
     into_.records.Add(name, dataBytes);
-    if (readNested_ && (name.ends_with(".OrvaneSim") || name.ends_with(".OrvaneSimCfg"))) {
+    if (readNested_ && IsNestedCandidate(name)) {
       nested_ = &into_.nested[into_.records.size() - 1];
       nestedSink_ = std::make_unique<ListingSink>(*nested_, key_, false);
       nestedReader_ = std::make_unique<PackageStreamReader>(dataBytes, key_, *nestedSink_);
@@ -134,9 +134,34 @@ class ListingSink : public RecordSink {
   }
 
  private:
+  // Whether the record `name`, just added, may be one of a bundle's two packages. Names ascend,
+  // so every name between "<stem>.OrvaneSim" and "<stem>.OrvaneSimCfg" begins with the first:
+  // a machine package whose name does not begin the current one has no partner, and what was
+  // read of it is let go. So besides a pair, only machine packages whose names begin each
+  // other's are held, however many records are named like packages.
+  bool IsNestedCandidate(std::string_view name) {
+    while (!unpaired_.empty() && !name.starts_with(into_.records.name(unpaired_.back()))) {
+      into_.nested.erase(unpaired_.back());
+      unpaired_.pop_back();
+    }
+    if (name.ends_with(".OrvaneSim")) {
+      unpaired_.push_back(into_.records.size() - 1);
+      return true;
+    }
+    if (!name.ends_with(".OrvaneSimCfg")) return false;
+    const std::string_view machine = name.substr(0, name.size() - 3);
+    const auto partner = std::find_if(unpaired_.begin(), unpaired_.end(), [&](std::size_t index) {
+      return into_.records.name(index) == machine;
+    });
+    if (partner == unpaired_.end()) return false;
+    unpaired_.erase(partner);
+    return true;
+  }
+
   ReadPackage& into_;
   const CryptoPP::RSAFunction* key_;
   bool readNested_;
+  std::vector<std::size_t> unpaired_;  // machine packages, each name beginning the next one's
   ReadPackage* nested_ = nullptr;
   std::unique_ptr<ListingSink> nestedSink_;
   std::unique_ptr<PackageStreamReader> nestedReader_;

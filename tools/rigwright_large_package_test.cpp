@@ -22,8 +22,9 @@ TEST(LargePackageTest, ContentOver4GiBIsValidAndEachNestedPackageIsReadOnItsOwn)
   const Bytes machine = Sign(GzipOfPieces({{RecordHead("a.stl", kModel), kModel},
                                            {RecordHead("b.stl", kModel), kModel},
                                            {RecordHead("config.json", 0), 0}}));
-  const Bytes bundle = MakePackage({{"Mill.OrvaneSim", machine},
-                                    {"Mill.OrvaneSimCfg", MakePackage({{"config.json", ToBytes("{}")}})}});
+  const Bytes bundle =
+      MakePackage({{"Mill.OrvaneSim", machine},
+                   {"Mill.OrvaneSimCfg", MakePackage({{"config.json", ToBytes("{}")}})}});
   TestFolder dir;
   const std::string file = dir.Write("Mill.OrvaneSimBundle", ToText(bundle)).string();
   const std::string out = (dir.path() / "out.txt").string();

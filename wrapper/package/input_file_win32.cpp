@@ -20,8 +20,8 @@ bool InputFile::Open(const std::filesystem::path& path, std::string& error) {
   // Backup semantics let a folder open too, so that it can be told apart from a file that is
   // missing or locked.
   const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = "cannot be opened: " + Win32ErrorText(::GetLastError());
     return false;

@@ -207,7 +207,8 @@ PackageView ParsePackageContent(Bytes content) {
           where + ": length " + std::to_string(length) + " is less than 9 + name length");
     }
     if (nameLength > FileRecord::kMaxNameBytes) {
-      return Failure<PackageView>(PackageError::kNameTooLong, where + ": " + NameTooLong(nameLength));
+      return Failure<PackageView>(PackageError::kNameTooLong,
+                                  where + ": " + NameTooLong(nameLength));
     }
     if (length > all.size() - at) {
       return Failure<PackageView>(PackageError::kTruncatedRecord,

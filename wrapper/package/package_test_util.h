@@ -58,7 +58,8 @@ inline Bytes ContentOf(const Bytes& package) {
 // The fields of a record up to its data: L, n, the name and its NUL.
 inline Bytes RecordHead(std::string_view name, std::uint64_t dataBytes) {
   Bytes head;
-  AppendUint32(head, static_cast<std::uint32_t>(FileRecord::kOverheadBytes + name.size() + dataBytes));
+  AppendUint32(head,
+               static_cast<std::uint32_t>(FileRecord::kOverheadBytes + name.size() + dataBytes));
   AppendUint32(head, static_cast<std::uint32_t>(name.size()));
   head.insert(head.end(), name.begin(), name.end());
   head.push_back(0);
