@@ -1,6 +1,8 @@
 // `rigwright list`, `verify` and `extract`: looking inside packages.
 #include <cryptopp/rsa.h>
 
+#include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
@@ -12,7 +14,8 @@
 #include "platform/file_write.h"
 #include "platform/staged_files.h"
 #include "tools/cli.h"
-#include "wrapper/machine/file_bytes.h"
+#include "tools/cli_cancel.h"
+#include "wrapper/package/input_file.h"
 #include "wrapper/package/package_reader.h"
 #include "wrapper/package/package_stream.h"
 #include "wrapper/package/signing_key.h"
@@ -28,11 +31,18 @@ bool Refuse(const std::string& subject, const std::string& problem) {
   return false;
 }
 
-bool ReadPackageFile(const std::string& file, Bytes& bytes) {
-  const int result = ReadFileBytes(PathFromUtf8(file), bytes);
-  if (result == kFileRead) return true;
-  Error(file, ReadFileResultText(result));
-  return false;
+// Reads a small file whole (a key); false, with the error printed, when it cannot be read.
+bool ReadSmallFile(const std::string& file, std::string& text) {
+  constexpr std::uint64_t kMaxBytes = 1 << 20;
+  InputFile in;
+  std::string error;
+  if (!in.Open(PathFromUtf8(file), error)) return Refuse(file, error);
+  if (in.size() > kMaxBytes) return Refuse(file, "is too large to be a key file");
+  text.resize(static_cast<std::size_t>(in.size()));
+  if (!in.Read({reinterpret_cast<std::uint8_t*>(text.data()), text.size()}, error)) {
+    return Refuse(file, error);
+  }
+  return true;
 }
 
 std::string Counted(std::size_t count, const std::string& noun) {
@@ -62,53 +72,51 @@ std::string Describe(const PackageReadStatus& status) {
   return kind + status.detail + " (" + std::string(PackageErrorName(status.error)) + ")";
 }
 
-// The content limit is shared by a package and the packages nested in it.
-class ContentBudget {
+// Record names and data sizes as a listing keeps them: every name in one buffer and 16 bytes per
+// record beside it, so that even millions of records cost little more than their names (each at
+// most FileRecord::kMaxNameBytes).
+class RecordList {
  public:
-  PackageReadLimits Limits() const { return {.maxContentBytes = left_}; }
-  void Spend(std::uint64_t bytes) { left_ -= std::min(bytes, left_); }
+  void Add(std::string_view name, std::uint64_t dataBytes) {
+    names_.append(name);
+    entries_.push_back({names_.size(), dataBytes});
+  }
+  std::size_t size() const { return entries_.size(); }
+  std::string_view name(std::size_t index) const {
+    const std::size_t begin = index == 0 ? 0 : entries_[index - 1].nameEnd;
+    return std::string_view(names_).substr(begin, entries_[index].nameEnd - begin);
+  }
+  std::uint64_t dataBytes(std::size_t index) const { return entries_[index].dataBytes; }
 
  private:
-  std::uint64_t left_ = PackageReadLimits{}.maxContentBytes;
+  struct Entry {
+    std::size_t nameEnd;  // where the record's name ends in names_
+    std::uint64_t dataBytes;
+  };
+  std::string names_;
+  std::vector<Entry> entries_;
 };
-
-// A record as a listing shows it: its name and its data's length.
-struct RecordLine {
-  std::string name;
-  std::uint64_t size = 0;
-};
-
-// Views of `lines` for the checks that take records (their data is not held).
-std::vector<RecordView> ViewsOf(const std::vector<RecordLine>& lines) {
-  std::vector<RecordView> views;
-  views.reserve(lines.size());
-  for (const RecordLine& line : lines) views.push_back({line.name, {}});
-  return views;
-}
 
 // What reading a package found: its outcome and its records' names and sizes. Records that may
-// be a bundle's packages are read as packages themselves on the way (one level down only); which
-// of them are is known once all names are.
+// be a bundle's packages are read as packages themselves on the way (one level down only), each
+// with its own limits; which of them are is known once all names are.
 struct ReadPackage {
   PackageReadStatus status;
-  std::vector<RecordLine> records;
+  RecordList records;
   std::map<std::size_t, ReadPackage> nested;  // by record index
-  std::uint64_t contentBytes = 0;
 };
 
 class ListingSink : public RecordSink {
  public:
-  // Without a budget, nothing nested is read.
-  ListingSink(ReadPackage& into, const CryptoPP::RSAFunction* key, ContentBudget* budget)
-      : into_(into), key_(key), budget_(budget) {}
+  ListingSink(ReadPackage& into, const CryptoPP::RSAFunction* key, bool readNested)
+      : into_(into), key_(key), readNested_(readNested) {}
 
   bool BeginRecord(std::string_view name, std::uint64_t dataBytes) override {
-    into_.records.push_back({std::string(name), dataBytes});
-    if (budget_ && (name.ends_with(".OrvaneSim") || name.ends_with(".OrvaneSimCfg"))) {
+    into_.records.Add(name, dataBytes);
+    if (readNested_ && IsNestedCandidate(name)) {
       nested_ = &into_.nested[into_.records.size() - 1];
-      nestedSink_ = std::make_unique<ListingSink>(*nested_, key_, nullptr);
-      nestedReader_ =
-          std::make_unique<PackageStreamReader>(dataBytes, key_, *nestedSink_, budget_->Limits());
+      nestedSink_ = std::make_unique<ListingSink>(*nested_, key_, false);
+      nestedReader_ = std::make_unique<PackageStreamReader>(dataBytes, key_, *nestedSink_);
       nestedFeeding_ = true;
     }
     return true;
@@ -120,17 +128,40 @@ class ListingSink : public RecordSink {
   bool EndRecord() override {
     if (!nestedReader_) return true;
     nested_->status = nestedReader_->Finish();
-    nested_->contentBytes = nestedReader_->contentBytes();
-    budget_->Spend(nested_->contentBytes);
     nestedReader_.reset();
     nestedSink_.reset();
     return true;
   }
 
  private:
+  // Whether the record `name`, just added, may be one of a bundle's two packages. Names ascend,
+  // so every name between "<stem>.OrvaneSim" and "<stem>.OrvaneSimCfg" begins with the first:
+  // a machine package whose name does not begin the current one has no partner, and what was
+  // read of it is let go. So besides a pair, only machine packages whose names begin each
+  // other's are held, however many records are named like packages.
+  bool IsNestedCandidate(std::string_view name) {
+    while (!unpaired_.empty() && !name.starts_with(into_.records.name(unpaired_.back()))) {
+      into_.nested.erase(unpaired_.back());
+      unpaired_.pop_back();
+    }
+    if (name.ends_with(".OrvaneSim")) {
+      unpaired_.push_back(into_.records.size() - 1);
+      return true;
+    }
+    if (!name.ends_with(".OrvaneSimCfg")) return false;
+    const std::string_view machine = name.substr(0, name.size() - 3);
+    const auto partner = std::find_if(unpaired_.begin(), unpaired_.end(), [&](std::size_t index) {
+      return into_.records.name(index) == machine;
+    });
+    if (partner == unpaired_.end()) return false;
+    unpaired_.erase(partner);
+    return true;
+  }
+
   ReadPackage& into_;
   const CryptoPP::RSAFunction* key_;
-  ContentBudget* budget_;
+  bool readNested_;
+  std::vector<std::size_t> unpaired_;  // machine packages, each name beginning the next one's
   ReadPackage* nested_ = nullptr;
   std::unique_ptr<ListingSink> nestedSink_;
   std::unique_ptr<PackageStreamReader> nestedReader_;
@@ -141,10 +172,10 @@ class ListingSink : public RecordSink {
 // cannot be read.
 bool ReadPackageStreaming(const std::string& file, const CryptoPP::RSAFunction* key,
                           ReadPackage& package) {
-  ContentBudget budget;
-  ListingSink sink(package, key, &budget);
+  ListingSink sink(package, key, /*readNested=*/true);
   std::string ioError;
-  if (!StreamPackageFile(PathFromUtf8(file), key, sink, budget.Limits(), package.status, ioError)) {
+  if (!StreamPackageFile(PathFromUtf8(file), key, sink, kStreamReadLimits, package.status,
+                         ioError)) {
     return Refuse(file, ioError);
   }
   return true;
@@ -152,12 +183,13 @@ bool ReadPackageStreaming(const std::string& file, const CryptoPP::RSAFunction* 
 
 // The bundle's two packages among the records read, if they are there.
 std::optional<NestedPackages> NestedOf(const ReadPackage& package) {
-  return FindNestedPackages(ViewsOf(package.records));
+  return FindNestedPackages(package.records.size(),
+                            [&](std::size_t index) { return package.records.name(index); });
 }
 
-void PrintRecordLine(const RecordLine& record, int indent) {
-  std::cout << std::string(indent, ' ') << std::setw(12) << record.size << "  "
-            << PrintableName(record.name) << "\n";
+void PrintRecordLine(const RecordList& records, std::size_t index, int indent) {
+  std::cout << std::string(indent, ' ') << std::setw(12) << records.dataBytes(index) << "  "
+            << PrintableName(records.name(index)) << "\n";
 }
 
 void PrintNested(const ReadPackage& nested, int indent) {
@@ -165,74 +197,136 @@ void PrintNested(const ReadPackage& nested, int indent) {
     std::cout << std::string(indent, ' ') << "(" << Describe(nested.status) << ")\n";
     return;
   }
-  for (const RecordLine& inner : nested.records) PrintRecordLine(inner, indent);
+  for (std::size_t i = 0; i < nested.records.size(); ++i) {
+    PrintRecordLine(nested.records, i, indent);
+  }
 }
 
 // The records of `package`, and under a bundle's two nested packages their records.
 void PrintRecords(const ReadPackage& package) {
   const std::optional<NestedPackages> nested = NestedOf(package);
   for (std::size_t i = 0; i < package.records.size(); ++i) {
-    PrintRecordLine(package.records[i], 0);
+    PrintRecordLine(package.records, i, 0);
     if (nested && (i == nested->machine || i == nested->configuration)) {
       PrintNested(package.nested.at(i), 14);
     }
   }
 }
 
-// Decides, one record name at a time in the order of the package, whether `extract` can write
-// it beside the records before it: names that are unsafe or name no file are refused, as are a
-// second name for one file (after normalisation: "./x" is "x", "d//f" is "d/f") and a record
-// whose file would lie inside another's.
-class ExtractableNames {
- public:
-  // Why the record `name` cannot be extracted; nothing when it can.
-  std::optional<std::string> Add(std::string_view name) {
-    if (auto reason = UnsafeRelativePathReason(name, /*allowBackslash=*/false)) return reason;
-    const fs::path file = PathFromUtf8(std::string(name)).lexically_normal();
-    if (!file.has_filename() || file == ".") return "the name does not name a file";
-    if (const auto same = files_.find(file); same != files_.end()) {
-      return "it names the same file as record " + Quoted(same->second);
+// Why `extract` cannot write a record of this name at all (unsafe, or naming no file); nothing
+// when it can, as far as the name alone tells.
+std::optional<std::string> UnusableNameReason(std::string_view name) {
+  if (auto reason = UnsafeRelativePathReason(name, /*allowBackslash=*/false)) return reason;
+  const std::size_t last = name.rfind('/');
+  const std::string_view file = last == std::string_view::npos ? name : name.substr(last + 1);
+  if (file.empty() || file == ".") return "the name does not name a file";
+  return std::nullopt;
+}
+
+// The path a usable name stands for, with its parts joined by single '/' and without "." parts:
+// "./x" is "x", "d//f" is "d/f".
+std::string NormalPath(std::string_view name) {
+  std::string path;
+  for (std::size_t start = 0; start <= name.size();) {
+    const std::size_t end = std::min(name.find('/', start), name.size());
+    const std::string_view part = name.substr(start, end - start);
+    if (!part.empty() && part != ".") {
+      if (!path.empty()) path += '/';
+      path += part;
     }
-    for (fs::path parent = file.parent_path(); !parent.empty(); parent = parent.parent_path()) {
-      if (const auto outer = files_.find(parent); outer != files_.end()) {
-        return "it would lie inside the file of record " + Quoted(outer->second);
-      }
-    }
-    // Paths order element by element, so the files inside this one follow it directly.
-    if (const auto inner = files_.upper_bound(file);
-        inner != files_.end() && IsInside(inner->first, file)) {
-      return "the file of record " + Quoted(inner->second) + " would lie inside its file";
-    }
-    files_.emplace(file, std::string(name));
-    return std::nullopt;
+    start = end + 1;
   }
+  return path;
+}
 
- private:
-  static bool IsInside(const fs::path& inner, const fs::path& outer) {
-    auto at = inner.begin();
-    for (const fs::path& part : outer) {
-      if (at == inner.end() || *at != part) return false;
-      ++at;
-    }
-    return at != inner.end();
-  }
+// Orders paths part by part, as folders nest: '/' sorts before every other byte, so the paths
+// inside a folder follow it directly.
+bool PathBefore(std::string_view a, std::string_view b) {
+  const auto rank = [](char c) { return c == '/' ? 0 : static_cast<unsigned char>(c) + 1; };
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [&](char x, char y) { return rank(x) < rank(y); });
+}
 
-  std::map<fs::path, std::string> files_;  // normalised relative path to record name
-};
-
-// A record name that `extract` refuses, and why.
+// A record `extract` refuses, and why: its name alone, or a clash with the record `other`.
 struct NameProblem {
-  std::string_view name;
-  std::string reason;
+  enum Kind { kUnusable, kSameFile, kInsideOther, kOtherInside };
+  std::size_t record = 0;
+  std::size_t other = 0;
+  Kind kind = kUnusable;
 };
 
-// Every name `extract` would refuse.
-std::vector<NameProblem> NameProblems(std::span<const RecordView> records) {
-  std::vector<NameProblem> problems;
-  ExtractableNames names;
-  for (const RecordView& record : records) {
-    if (auto reason = names.Add(record.name)) problems.push_back({record.name, *reason});
+std::string ProblemText(const NameProblem& problem, const RecordList& records) {
+  const std::string other = Quoted(records.name(problem.other));
+  switch (problem.kind) {
+    case NameProblem::kUnusable: return *UnusableNameReason(records.name(problem.record));
+    case NameProblem::kSameFile: return "it names the same file as record " + other;
+    case NameProblem::kInsideOther: return "it would lie inside the file of record " + other;
+    case NameProblem::kOtherInside:
+      return "the file of record " + other + " would lie inside its file";
   }
+  return {};
+}
+
+// Every record that `extract` refuses, one problem each, in the package's order: names that are
+// unusable, a second name for one file, and a record whose file would lie inside another's (the
+// later of the two records is refused). The names are checked all at once, sorted as paths, so
+// that besides the list only 8 bytes per record are held (and the normal form of the few names
+// that are not in it already).
+std::vector<NameProblem> NameProblems(const RecordList& records) {
+  constexpr std::uint64_t kNormalised = std::uint64_t{1} << 63;
+  std::vector<NameProblem> problems;
+  // A record index, or kNormalised and the index of the normalised path.
+  std::vector<std::uint64_t> paths;
+  paths.reserve(records.size());
+  std::deque<std::pair<std::string, std::size_t>> normalised;  // path, record
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const std::string_view name = records.name(i);
+    if (UnusableNameReason(name)) {
+      problems.push_back({i, i, NameProblem::kUnusable});
+    } else if (std::string path = NormalPath(name); path == name) {
+      paths.push_back(i);
+    } else {
+      paths.push_back(kNormalised | normalised.size());
+      normalised.emplace_back(std::move(path), i);
+    }
+  }
+  const auto path = [&](std::uint64_t key) -> std::string_view {
+    return key & kNormalised ? std::string_view(normalised[key & ~kNormalised].first)
+                             : records.name(key);
+  };
+  const auto record = [&](std::uint64_t key) {
+    return key & kNormalised ? normalised[key & ~kNormalised].second : key;
+  };
+  std::sort(paths.begin(), paths.end(), [&](std::uint64_t a, std::uint64_t b) {
+    return PathBefore(path(a), path(b)) || (path(a) == path(b) && record(a) < record(b));
+  });
+  std::vector<std::uint64_t> folders;  // the paths that the current one may lie inside
+  for (const std::uint64_t at : paths) {
+    const std::string_view inner = path(at);
+    const auto holds = [&](std::string_view outer) {
+      return inner == outer || (inner.starts_with(outer) && inner[outer.size()] == '/');
+    };
+    while (!folders.empty() && !holds(path(folders.back()))) folders.pop_back();
+    if (folders.empty()) {
+      folders.push_back(at);
+      continue;
+    }
+    const std::size_t self = record(at), outer = record(folders.back());
+    if (inner == path(folders.back())) {
+      problems.push_back({self, outer, NameProblem::kSameFile});
+      continue;
+    }
+    problems.push_back(self > outer ? NameProblem{self, outer, NameProblem::kInsideOther}
+                                    : NameProblem{outer, self, NameProblem::kOtherInside});
+    folders.push_back(at);
+  }
+  std::stable_sort(problems.begin(), problems.end(),
+                   [](const NameProblem& a, const NameProblem& b) { return a.record < b.record; });
+  problems.erase(std::unique(problems.begin(), problems.end(),
+                             [](const NameProblem& a, const NameProblem& b) {
+                               return a.record == b.record;
+                             }),
+                 problems.end());
   return problems;
 }
 
@@ -244,9 +338,9 @@ bool LoadVerificationKey(const Arguments& parsed, CryptoPP::RSAFunction& key) {
     Error("", error);
     return false;
   }
-  Bytes pem;
-  if (!ReadPackageFile(pemFile, pem)) return false;
-  if (LoadPublicKeyPem(std::string(pem.begin(), pem.end()), key, &error)) return true;
+  std::string pem;
+  if (!ReadSmallFile(pemFile, pem)) return false;
+  if (LoadPublicKeyPem(pem, key, &error)) return true;
   Error(pemFile, error);
   return false;
 }
@@ -257,9 +351,10 @@ bool ReportVerified(const std::string& label, const ReadPackage& package, int in
   if (!package.status.ok()) return Refuse(label, Describe(package.status));
   std::cout << std::string(indent, ' ') << label << ": OK, signature verified, "
             << Counted(package.records.size(), "record") << "\n";
-  for (const NameProblem& problem : NameProblems(ViewsOf(package.records))) {
-    Warning(label + ": extract would refuse record " + Quoted(problem.name) + ": " +
-            problem.reason);
+  for (const NameProblem& problem : NameProblems(package.records)) {
+    Warning(label + ": extract would refuse record " +
+            Quoted(package.records.name(problem.record)) + ": " +
+            ProblemText(problem, package.records));
   }
   return true;
 }
@@ -271,7 +366,7 @@ bool VerifyTree(const std::string& label, const ReadPackage& outer) {
   if (!nested) return true;
   bool ok = true;
   for (const std::size_t index : {nested->machine, nested->configuration}) {
-    ok = ReportVerified(label + " [" + PrintableName(outer.records[index].name) + "]",
+    ok = ReportVerified(label + " [" + PrintableName(outer.records.name(index)) + "]",
                         outer.nested.at(index), 2) &&
          ok;
   }
@@ -339,20 +434,26 @@ std::string FolderProblem(const fs::path& folder, const fs::path& relative, bool
 }
 
 // Writes the records of the package into files staged beside their targets, as they are
-// inflated. Each name is checked when its record begins; whatever stops the extraction (a name
-// refused, a file that cannot be written, damage found later in the package) leaves the staged
-// files to be removed.
+// inflated. Each name is checked when its record begins, and the names together once all are
+// known; whatever stops the extraction (a name refused, a file that cannot be written, damage
+// found later in the package, Ctrl-C) leaves the staged files to be removed.
 class ExtractingSink : public RecordSink {
  public:
+  static constexpr const char* kCancelled = "the extraction was cancelled; nothing was written";
+
   ExtractingSink(const fs::path& folder, bool overwrite, MadeFolders& made, StagedFiles& staged)
       : folder_(folder), overwrite_(overwrite), made_(made), staged_(staged) {}
 
-  bool BeginRecord(std::string_view name, std::uint64_t) override {
-    if (auto reason = names_.Add(name)) return Refused(name, *reason);
+  bool BeginRecord(std::string_view name, std::uint64_t dataBytes) override {
+    if (CancelRequested()) return Cancelled();
+    names_.Add(name, dataBytes);
+    if (auto reason = UnusableNameReason(name)) return Refused(name, *reason);
     const fs::path relative = PathFromUtf8(std::string(name)).lexically_normal();
     if (const std::string problem = FolderProblem(folder_, relative, overwrite_);
         !problem.empty()) {
-      return Refused(name, problem);
+      // What is in the way may be a folder made for an earlier record: then the names clash.
+      if (!NamesClash()) Refused(name, problem);
+      return false;
     }
     const fs::path target = folder_ / relative;
     std::error_code error;
@@ -364,16 +465,22 @@ class ExtractingSink : public RecordSink {
     return file_ || Failed();
   }
   bool RecordData(std::span<const std::uint8_t> data) override {
+    if (CancelRequested()) return Cancelled();
     if (file_->Write(data)) return true;
     problem_ = {{}, file_->error()};
     return false;
   }
-  bool EndRecord() override {
-    ++records_;
-    return staged_.End() || Failed();
+  bool EndRecord() override { return staged_.End() || Failed(); }
+
+  // Refuses the first record whose name clashes with another's; true when one does.
+  bool NamesClash() {
+    const std::vector<NameProblem> problems = NameProblems(names_);
+    if (problems.empty()) return false;
+    Refused(names_.name(problems.front().record), ProblemText(problems.front(), names_));
+    return true;
   }
 
-  std::size_t records() const { return records_; }
+  std::size_t records() const { return names_.size(); }
   // The subject (empty: the package) and text of the failure that stopped the extraction.
   std::pair<std::string, std::string> problem_;
 
@@ -386,21 +493,25 @@ class ExtractingSink : public RecordSink {
     problem_ = {{}, staged_.error()};
     return false;
   }
+  bool Cancelled() {
+    problem_ = {{}, kCancelled};
+    return false;
+  }
 
   fs::path folder_;
   bool overwrite_;
   MadeFolders& made_;
   StagedFiles& staged_;
-  ExtractableNames names_;
+  RecordList names_;
   NewFile* file_ = nullptr;
-  std::size_t records_ = 0;
 };
 
 // Writes every record under `folder` in one pass over the package, all or nothing: no file and
-// no folder is left behind when anything is refused or fails. How many records were written, or
-// nothing.
+// no folder is left behind when anything is refused or fails, or Ctrl-C, SIGTERM or SIGHUP stops
+// it. How many records were written, or nothing.
 std::optional<std::size_t> ExtractRecords(const std::string& package, const std::string& folderText,
                                           bool overwrite) {
+  CancelOnSignals cancel;
   const fs::path folder = PathFromUtf8(folderText);
   MadeFolders made;  // declared before the staged files, so it is cleaned up after them
   std::error_code error;
@@ -413,11 +524,14 @@ std::optional<std::size_t> ExtractRecords(const std::string& package, const std:
   ExtractingSink sink(folder, overwrite, made, staged);
   PackageReadStatus status;
   std::string ioError;
-  ContentBudget noNesting;
-  if (!StreamPackageFile(PathFromUtf8(package), nullptr, sink, noNesting.Limits(), status,
+  if (!StreamPackageFile(PathFromUtf8(package), nullptr, sink, kStreamReadLimits, status,
                          ioError)) {
     Refuse(package, ioError);
     return std::nullopt;
+  }
+  if (sink.problem_.second.empty() && status.ok()) sink.NamesClash();
+  if (sink.problem_.second.empty() && CancelRequested()) {
+    sink.problem_ = {{}, ExtractingSink::kCancelled};
   }
   if (!sink.problem_.second.empty()) {
     Refuse(sink.problem_.first.empty() ? package : sink.problem_.first, sink.problem_.second);

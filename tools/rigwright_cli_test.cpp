@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 
 #include "platform/folder_lock.h"
 #include "wrapper/export/export_test_util.h"
+#include "wrapper/package/package_test_util.h"
 #include "wrapper/package/package_writer.h"
 
 namespace rigwright {
@@ -554,6 +556,68 @@ TEST_F(CliTest, HelpAndUsage) {
   EXPECT_EQ(Run({}).status, 2);
   EXPECT_EQ(Run({"frobnicate"}).status, 2);
   EXPECT_EQ(Run({"bundle", "only-one"}).status, 2);
+}
+
+// A package that cannot be read is refused at once with the system's reason; a FIFO, which would
+// make opening wait for a writer, is no package either.
+TEST_F(CliTest, PackagesThatCannotBeReadAreRefusedAtOnceSayingWhy) {
+  const std::string fifo = dir_.text() + "fifo.OrvaneSim";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directories(dir_.path() / "folder.OrvaneSim");
+  const std::string key = dir_.text() + "missing.pem";
+  const std::string package = CraftedPackage({"x"});
+  for (const auto& [file, reason] :
+       std::vector<std::pair<std::string, std::string>>{
+           {dir_.text() + "missing.OrvaneSim", "cannot be opened: No such file or directory"},
+           {dir_.text() + "folder.OrvaneSim", "is a folder"},
+           {fifo, "is not a regular file (a FIFO, device or socket), so it is not read"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", file}, {"verify", file},
+          {"extract", file, dir_.text() + "out"}, {"verify", package, "--public-key", file}}) {
+      const Outcome outcome = Run(args, "timeout 20");
+      EXPECT_EQ(outcome.status, 1) << args[0] << " " << file;
+      EXPECT_EQ(outcome.err, "rigwright: " + file + ": " + reason + "\n");
+      EXPECT_FALSE(std::filesystem::exists(dir_.path() / "out"));
+    }
+  }
+}
+
+// Ctrl-C, SIGTERM or SIGHUP while extract writes stops it at the next record and leaves neither
+// staged files nor the folders it made.
+TEST_F(CliTest, CancellingSignalsStopExtractAndLeaveNothing) {
+  FileMap files;
+  for (int i = 0; i < 20000; ++i) files["d/" + std::to_string(100000 + i)] = Bytes(512, 'x');
+  const std::string package = WritePackage("many.OrvaneSim", files);
+  const std::filesystem::path out = dir_.path() / "out";
+  const std::string err = (dir_.path() / "stderr.txt").string();
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(::strsignal(signal));
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+      std::freopen(err.c_str(), "w", stderr);
+      ::execl(RIGWRIGHT_CLI, RIGWRIGHT_CLI, "extract", package.c_str(), (out / "x").c_str(),
+              nullptr);
+      ::_exit(127);
+    }
+    // Signalled once files are staged: the handler is in place by then.
+    int status = 0;
+    std::error_code ignored;
+    pid_t ended = 0;
+    while ((ended = ::waitpid(child, &status, WNOHANG)) == 0 &&
+           (std::filesystem::is_empty(out / "x" / "d", ignored) || ignored)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (ended == 0) {
+      ::kill(child, signal);
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "the tool ends by itself, not by the signal";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(Text(ReadBytes(err)),
+              "rigwright: " + package + ": the extraction was cancelled; nothing was written\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
 }
 
 }  // namespace

@@ -19,6 +19,10 @@ using FileMap = std::map<std::string, Bytes>;
 // all integers little-endian.
 struct FileRecord {
   static constexpr std::size_t kOverheadBytes = 9;  // L, n and the name's NUL
+  // A name is a relative path, and no system takes a longer one: Windows' longest path is 32,767
+  // UTF-16 units, at most 3 UTF-8 bytes each. Readers refuse longer names before holding them,
+  // so a name cannot make a reader hold gigabytes before the signature is even checked.
+  static constexpr std::size_t kMaxNameBytes = 128 * 1024;
 
   std::string name;
   Bytes data;

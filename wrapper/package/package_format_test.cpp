@@ -98,6 +98,9 @@ TEST(PackageFormatTest, PayloadThatWouldReachTheLimitIsRefused) {
   for (auto& byte : noise) byte = static_cast<std::uint8_t>(random());
   EXPECT_TRUE(PackFiles({{"a", noise}}, {}, 4096).empty());
   EXPECT_FALSE(PackFiles({{"a", noise}}, {}, 1 << 20).empty());
+  // Nor is a name longer than any path, which readers refuse.
+  EXPECT_TRUE(PackFiles({{std::string(FileRecord::kMaxNameBytes + 1, 'n'), {}}}).empty());
+  EXPECT_FALSE(PackFiles({{std::string(FileRecord::kMaxNameBytes, 'n'), {}}}).empty());
 }
 
 TEST(PackageFormatTest, ProgressEndsAtTheWholeContent) {

@@ -76,6 +76,7 @@ std::string_view PackageErrorName(PackageError error) {
     case PackageError::kBadRecordLength: return "bad-record-length";
     case PackageError::kNameNotTerminated: return "name-not-terminated";
     case PackageError::kNamesNotAscending: return "names-not-ascending";
+    case PackageError::kNameTooLong: return "name-too-long";
   }
   return "unknown";
 }
@@ -90,6 +91,11 @@ const char* GzipHeaderField(std::size_t offset) {
 }
 
 }  // namespace
+
+std::string NameTooLong(std::uint64_t nameBytes) {
+  return "a name of " + std::to_string(nameBytes) + " bytes, longer than the " +
+         std::to_string(FileRecord::kMaxNameBytes) + " that any path can have";
+}
 
 PackageReadStatus CheckGzipHeader(std::span<const std::uint8_t> payload,
                                   std::uint64_t payloadBytes) {
@@ -199,6 +205,10 @@ PackageView ParsePackageContent(Bytes content) {
       return Failure<PackageView>(
           PackageError::kBadRecordLength,
           where + ": length " + std::to_string(length) + " is less than 9 + name length");
+    }
+    if (nameLength > FileRecord::kMaxNameBytes) {
+      return Failure<PackageView>(PackageError::kNameTooLong,
+                                  where + ": " + NameTooLong(nameLength));
     }
     if (length > all.size() - at) {
       return Failure<PackageView>(PackageError::kTruncatedRecord,
@@ -336,19 +346,31 @@ bool LoadPublicKeyPem(std::string_view pem, CryptoPP::RSAFunction& key, std::str
 }
 
 std::optional<NestedPackages> FindNestedPackages(std::span<const RecordView> records) {
+  return FindNestedPackages(records.size(),
+                            [&](std::size_t index) { return records[index].name; });
+}
+
+std::optional<NestedPackages> FindNestedPackages(
+    std::size_t count, const std::function<std::string_view(std::size_t)>& nameAt) {
   constexpr std::string_view kMachine = ".OrvaneSim";
   constexpr std::string_view kConfiguration = "Cfg";
   std::optional<NestedPackages> found;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    if (!records[i].name.ends_with(kMachine)) continue;
-    const std::string configuration = std::string(records[i].name) + std::string(kConfiguration);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!nameAt(i).ends_with(kMachine)) continue;
+    const std::string configuration = std::string(nameAt(i)) + std::string(kConfiguration);
     // Names ascend strictly, so the partner is found by halving.
-    const auto partner = std::lower_bound(
-        records.begin(), records.end(), configuration,
-        [](const RecordView& record, const std::string& name) { return record.name < name; });
-    if (partner == records.end() || partner->name != configuration) continue;
+    std::size_t low = i + 1, high = count;
+    while (low < high) {
+      const std::size_t middle = low + (high - low) / 2;
+      if (nameAt(middle) < configuration) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
+    if (low == count || nameAt(low) != configuration) continue;
     if (found) return std::nullopt;
-    found = NestedPackages{i, static_cast<std::size_t>(partner - records.begin())};
+    found = NestedPackages{i, low};
   }
   return found;
 }

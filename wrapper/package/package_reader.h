@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -33,14 +34,17 @@ enum class PackageError {
   kBadRecordLength,          // L is smaller than 9 + n
   kNameNotTerminated,        // the byte after a name is not NUL
   kNamesNotAscending,        // names out of byte-wise order, or a name repeated
+  kNameTooLong,              // a name longer than FileRecord::kMaxNameBytes
 };
 
 // A short, stable name for the error, e.g. "bad-signature".
 std::string_view PackageErrorName(PackageError error);
 
 struct PackageReadLimits {
-  // Below 4 GiB: the largest length the gzip trailer can state, so the trailer always states the
-  // content's whole length and the reader can hold it to that.
+  // How much content one package may inflate to. The readers here hold the whole content, so
+  // they stop below 4 GiB by default; the stream reader holds none and has no limit by default
+  // (see package_stream.h). Content of 4 GiB and more is valid: the gzip trailer then states its
+  // length modulo 2^32.
   std::uint64_t maxContentBytes = (std::uint64_t{1} << 32) - 1;
 };
 
@@ -88,6 +92,9 @@ PackageView ViewSignedPackage(std::span<const std::uint8_t> file,
 PackageView ViewPackageUnverified(std::span<const std::uint8_t> file,
                                   const PackageReadLimits& limits = {});
 
+// The account of a record name of `nameBytes` bytes, longer than FileRecord::kMaxNameBytes.
+std::string NameTooLong(std::uint64_t nameBytes);
+
 // Splits uncompressed content into records, checking the record rules only.
 PackageView ParsePackageContent(Bytes content);
 
@@ -114,6 +121,9 @@ struct NestedPackages {
   std::size_t configuration = 0;
 };
 std::optional<NestedPackages> FindNestedPackages(std::span<const RecordView> records);
+// The same over `count` names, ascending, that `nameAt` gives by index.
+std::optional<NestedPackages> FindNestedPackages(
+    std::size_t count, const std::function<std::string_view(std::size_t)>& nameAt);
 
 // A record name as it may be shown on a terminal or in a message: control characters and bytes
 // that are not UTF-8 become \xHH (each byte of the character), and a backslash becomes \\, so

@@ -231,6 +231,17 @@ TEST(PackageContentTest, RecordsMustExactlyFillTheContent) {
   EXPECT_EQ(ErrorOfContent(noNul), PackageError::kNameNotTerminated);
 }
 
+TEST(PackageContentTest, NamesLongerThanAnyPathAreRefusedBeforeTheyAreRead) {
+  const std::string longest(FileRecord::kMaxNameBytes, 'n');
+  EXPECT_EQ(ErrorOfContent(Record(longest, "")), PackageError::kNone);
+  EXPECT_EQ(ErrorOfContent(Record(longest + "n", "")), PackageError::kNameTooLong);
+  // The two lengths alone tell: a 256 MiB name is refused before any of it is needed.
+  Bytes lengthsOnly;
+  AppendUint32(lengthsOnly, 9 + (1u << 28));
+  AppendUint32(lengthsOnly, 1u << 28);
+  EXPECT_EQ(ErrorOfContent(lengthsOnly), PackageError::kNameTooLong);
+}
+
 TEST(PackageContentTest, NamesMustStrictlyAscendByBytes) {
   EXPECT_EQ(ErrorOfContent(Concat({Record("config.json", ""), Record("Base.stl", "")})),
             PackageError::kNamesNotAscending);
@@ -249,10 +260,10 @@ TEST(PackageContentTest, DecompressedSizeIsCapped) {
 
 TEST(PackageContentTest, EveryErrorHasItsOwnName) {
   std::set<std::string_view> names;
-  for (int e = 0; e <= static_cast<int>(PackageError::kNamesNotAscending); ++e) {
+  for (int e = 0; e <= static_cast<int>(PackageError::kNameTooLong); ++e) {
     names.insert(PackageErrorName(static_cast<PackageError>(e)));
   }
-  EXPECT_EQ(names.size(), static_cast<std::size_t>(PackageError::kNamesNotAscending) + 1);
+  EXPECT_EQ(names.size(), static_cast<std::size_t>(PackageError::kNameTooLong) + 1);
 }
 
 std::vector<RecordView> Views(const std::vector<std::string>& names) {

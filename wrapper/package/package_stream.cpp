@@ -5,7 +5,8 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <fstream>
+
+#include "wrapper/package/input_file.h"
 
 namespace rigwright {
 namespace {
@@ -94,6 +95,10 @@ class RecordParser {
       if (length_ < FileRecord::kOverheadBytes + std::uint64_t{nameLength_}) {
         return Broken(PackageError::kBadRecordLength,
                       "length " + std::to_string(length_) + " is less than 9 + name length");
+      }
+      // Refused before any of the name is held.
+      if (nameLength_ > FileRecord::kMaxNameBytes) {
+        return Broken(PackageError::kNameTooLong, NameTooLong(nameLength_));
       }
       return true;  // the name follows
     }
@@ -341,25 +346,16 @@ bool PackageStreamReader::stoppedBySink() const { return state_->parser.stopped(
 bool StreamPackageFile(const std::filesystem::path& path, const CryptoPP::RSAFunction* publicKey,
                        RecordSink& sink, const PackageReadLimits& limits, PackageReadStatus& status,
                        std::string& ioError) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  std::ifstream in(path, std::ios::binary);
-  if (error || !in) {
-    ioError = "cannot be read";
-    return false;
-  }
-  PackageStreamReader reader(size, publicKey, sink, limits);
+  InputFile file;
+  if (!file.Open(path, ioError)) return false;
+  PackageStreamReader reader(file.size(), publicKey, sink, limits);
   Bytes slice(1 << 20);
-  std::uint64_t left = size;
-  while (left > 0) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, slice.size()));
-    in.read(reinterpret_cast<char*>(slice.data()), static_cast<std::streamsize>(want));
-    if (static_cast<std::size_t>(in.gcount()) != want) {
-      ioError = "cannot be read";
-      return false;
-    }
-    left -= want;
-    if (!reader.Feed({slice.data(), want})) break;
+  for (std::uint64_t left = file.size(); left > 0;) {
+    const std::span<std::uint8_t> piece(
+        slice.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, slice.size())));
+    if (!file.Read(piece, ioError)) return false;
+    left -= piece.size();
+    if (!reader.Feed(piece)) break;
   }
   status = reader.Finish();
   return true;

@@ -23,12 +23,18 @@ class RecordSink {
   virtual bool EndRecord() = 0;
 };
 
+// A stream reader holds no content, only a slice of it at a time, so it needs no limit on the
+// content: what a payload can inflate to is bounded by the deflate format (at most 1032 times its
+// size), and a machine's content may well exceed 4 GiB. Each package, nested ones too, is read
+// with its own limits.
+inline constexpr PackageReadLimits kStreamReadLimits{.maxContentBytes = UINT64_MAX};
+
 class PackageStreamReader {
  public:
   // `fileBytes` is the package's whole length (a file's size, a record's length). With a
   // `publicKey` the signature is checked; without, it is skipped.
   PackageStreamReader(std::uint64_t fileBytes, const CryptoPP::RSAFunction* publicKey,
-                      RecordSink& sink, const PackageReadLimits& limits = {});
+                      RecordSink& sink, const PackageReadLimits& limits = kStreamReadLimits);
   ~PackageStreamReader();
   PackageStreamReader(const PackageStreamReader&) = delete;
   PackageStreamReader& operator=(const PackageStreamReader&) = delete;
@@ -51,8 +57,8 @@ class PackageStreamReader {
   std::unique_ptr<State> state_;
 };
 
-// Reads the package file `path` in slices through a stream reader. A file that cannot be read
-// gives false with `ioError` set.
+// Reads the package file `path` in slices through a stream reader. A file that cannot be read,
+// or is no regular file, gives false with `ioError` saying why, as InputFile does.
 bool StreamPackageFile(const std::filesystem::path& path, const CryptoPP::RSAFunction* publicKey,
                        RecordSink& sink, const PackageReadLimits& limits,
                        PackageReadStatus& status, std::string& ioError);

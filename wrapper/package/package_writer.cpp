@@ -33,6 +33,7 @@ RecordPacker::RecordPacker(ParallelGzip& gzip, PackProgress progress,
 bool RecordPacker::BeginRecord(std::string_view name, std::uint64_t dataBytes) {
   const std::uint64_t length = RecordBytes(name, dataBytes);
   if (length > std::numeric_limits<std::uint32_t>::max()) return false;
+  if (name.size() > FileRecord::kMaxNameBytes) return false;  // readers would refuse it
   Bytes head;
   head.reserve(FileRecord::kOverheadBytes + name.size());
   AppendUint32(head, static_cast<std::uint32_t>(length));

@@ -28,8 +28,9 @@ inline constexpr std::uint64_t kMaxPayloadBytes = std::uint64_t{1} << 32;
 
 // The gzip member (deflate level 6, 32 KiB window, header 1F 8B 08 00 00 00 00 00 00 00) of the
 // records of `files` in map order. Returns an empty vector when the payload would reach
-// `payloadLimit` bytes, a record would not fit its 32-bit length field, or `progress` asked to
-// stop: no valid payload is ever empty, so callers treat empty as failure.
+// `payloadLimit` bytes, a record would not fit its 32-bit length field, a name is longer than
+// FileRecord::kMaxNameBytes, or `progress` asked to stop: no valid payload is ever empty, so
+// callers treat empty as failure.
 Bytes PackFiles(const FileMap& files, const PackProgress& progress = {},
                 std::uint64_t payloadLimit = kMaxPayloadBytes, CompressionOptions options = {});
 
@@ -46,7 +47,8 @@ class RecordPacker {
   RecordPacker(ParallelGzip& gzip, PackProgress progress, std::uint64_t totalContentBytes);
 
   // Starts a record of `dataBytes` bytes of data. False when 9 + n + d does not fit the record's
-  // 32-bit length field, or when the compressor stopped.
+  // 32-bit length field, the name is longer than FileRecord::kMaxNameBytes, or the compressor
+  // stopped.
   bool BeginRecord(std::string_view name, std::uint64_t dataBytes);
   // Adds data of the current record and tells progress. False when the compressor or the
   // progress callback says stop.
