@@ -77,11 +77,11 @@ Bytes PackFiles(const FileMap& files, const PackProgress& progress, std::uint64_
 }
 
 Bytes PackageHead(std::span<const std::uint8_t> signature, std::uint64_t payloadBytes) {
-  Bytes head(SignedPackage::kHeaderBytes);
+  Bytes head(SignedPackage::kHeaderBytes + signature.size());
   WriteUint32(head.data(), 0);
   WriteUint32(head.data() + 4, static_cast<std::uint32_t>(signature.size()));
   WriteUint32(head.data() + 8, static_cast<std::uint32_t>(payloadBytes));
-  head.insert(head.end(), signature.begin(), signature.end());
+  std::copy(signature.begin(), signature.end(), head.begin() + SignedPackage::kHeaderBytes);
   return head;
 }
 
