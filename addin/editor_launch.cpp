@@ -1,7 +1,11 @@
 #include "addin/editor_launch.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "common/machine_folder.h"
 #include "common/machine_library_seed.h"
+#include "common/path_text.h"
 #include "platform/install_settings.h"
 #include "platform/native_paths.h"
 #include "platform/process_window.h"
@@ -13,9 +17,24 @@ namespace {
 
 constexpr std::int32_t kFirstVersion = 2400;
 constexpr std::uint32_t kVersionCount = 100;
+constexpr char kKelmoraFolderPart[] = "/Kelmora";
 constexpr char kDefaultMachineFolderPart[] = "/Kelmora/Rigwright/";
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// Why the default machine library is missing after the attempt to create it: Kelmora's own
+// folder, which holds it, is not there (Kelmora is not installed for this user), or the system
+// refuses to create it. Empty when it can be created now after all.
+std::string MissingLibraryCause(const std::string& appData, const std::string& machineFolder) {
+  const std::string kelmora = NativeSeparators(appData + kKelmoraFolderPart);
+  if (!IsExistingFolder(kelmora)) {
+    return "Kelmora's folder " + kelmora +
+           " is missing, so the library cannot be made there. Is Kelmora installed for this user?";
+  }
+  std::error_code code;
+  std::filesystem::create_directory(PathFromUtf8(machineFolder), code);
+  return code ? "The folder cannot be created: " + code.message() : std::string();
+}
 
 }  // namespace
 
@@ -79,8 +98,9 @@ std::string EditorLauncher::PrepareMachineFolder(const std::string& installFolde
     return machineFolder;
   }
   std::string error;
-  if (SeedMachineFolder(installFolder + NativeSeparators(kGenericMachinesFolder), machineFolder,
-                        &error)) {
+  if (!IsExistingFolder(machineFolder)) error = MissingLibraryCause(appData, machineFolder);
+  if (error.empty() && SeedMachineFolder(installFolder + NativeSeparators(kGenericMachinesFolder),
+                                         machineFolder, &error)) {
     return machineFolder;
   }
   const std::string text = "The generic machines could not be copied into your machine library " +

@@ -125,8 +125,30 @@ TEST_F(EditorLaunchTest, WhileTheWrapperRunsNothingStartsAndAfterItTheFirstValue
   EXPECT_TRUE(host_.handlers[0].expired()) << "the first wrapper's handler is released";
 }
 
-TEST_F(EditorLaunchTest, ASeedingProblemIsToldOnceAndTheEditorStartsAllTheSame) {
-  std::filesystem::remove_all(PathFromUtf8(install_.install + "Generic Machines"));
+enum class SeedingProblem { kNoGenericMachines, kFolderNamedLikeAMachineFile, kNoKelmoraFolder };
+
+class SeedingProblemTest : public EditorLaunchTest,
+                           public ::testing::WithParamInterface<SeedingProblem> {};
+
+TEST_P(SeedingProblemTest, IsToldOnceWithItsCauseAndTheEditorStartsAllTheSame) {
+  const std::string generic = install_.install + "Generic Machines";
+  const std::string kelmora = NativeSeparators(install_.root.text() + "appdata/Kelmora");
+  std::vector<std::string> cause;  // what the message must say besides the library's path
+  switch (GetParam()) {
+    case SeedingProblem::kNoGenericMachines:
+      std::filesystem::remove_all(PathFromUtf8(generic));
+      cause = {generic, std::make_error_code(std::errc::no_such_file_or_directory).message()};
+      break;
+    case SeedingProblem::kFolderNamedLikeAMachineFile:
+      std::filesystem::create_directories(PathFromUtf8(generic + "/x.mcfg"));
+      cause = {generic + NativeSeparators("/x.mcfg") + ": it is a folder"};
+      break;
+    case SeedingProblem::kNoKelmoraFolder:
+      std::filesystem::remove_all(PathFromUtf8(kelmora));
+      cause = {"Kelmora's folder " + kelmora + " is missing",
+               "Is Kelmora installed for this user?"};
+      break;
+  }
 
   launcher_.LaunchEditor();
   launcher_.LaunchEditor();
@@ -137,10 +159,20 @@ TEST_F(EditorLaunchTest, ASeedingProblemIsToldOnceAndTheEditorStartsAllTheSame) 
   const auto& [text, icon] = told[0];
   EXPECT_EQ(icon, MessageIcon::kNone) << "a failure";
   EXPECT_NE(text.find(defaultFolder_), std::string::npos) << text;
-  EXPECT_NE(text.find(install_.install + "Generic Machines"), std::string::npos) << text;
-  const std::string missing = std::make_error_code(std::errc::no_such_file_or_directory).message();
-  EXPECT_NE(text.find(missing), std::string::npos) << text;
+  for (const std::string& part : cause) EXPECT_NE(text.find(part), std::string::npos) << text;
 }
+
+std::string SeedingProblemName(const ::testing::TestParamInfo<SeedingProblem>& info) {
+  constexpr const char* kNames[] = {"NoGenericMachines", "FolderNamedLikeAMachineFile",
+                                    "NoKelmoraFolder"};
+  return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeding, SeedingProblemTest,
+                         ::testing::Values(SeedingProblem::kNoGenericMachines,
+                                           SeedingProblem::kFolderNamedLikeAMachineFile,
+                                           SeedingProblem::kNoKelmoraFolder),
+                         SeedingProblemName);
 
 TEST_F(EditorLaunchTest, FilesLeftOutOfATooLongReplyAreToldAsAFailure) {
   std::vector<std::string> entries(30, "/w/" + std::string(396, 'a') + ".stl");

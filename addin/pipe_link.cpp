@@ -159,6 +159,9 @@ void PipeLink::AnswerStlRequest(PipeConnection& connection) {
   WithHandler([&](StlRequestHandler& handler) {
     if (running_) reply = handler.RequestStlPath();
   });
+  // A request the unloading add-in cancelled was not answered by the user: an empty reply would
+  // tell the editor "nothing chosen". Without any reply the wrapper offers its own file dialog.
+  if (!running_ && reply.empty()) return;
   // The wrapper's buffer ends after 10239 bytes; half a path in it would name a wrong file.
   const FittedStlReply fitted = FitStlReply(reply);
   connection.Write(fitted.text);

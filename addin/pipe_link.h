@@ -48,8 +48,9 @@ class PipeLink {
   // pipeError()), the link serves nothing and the wrapper falls back to its own file dialog.
   PipeLink(LaunchValues values, std::string pipeName, Notify notify);
 
-  // Stops the server thread (ending a request that waits for the user), removes the pipe and
-  // releases the handlers. The wrapper process is left running. Runs on the UI thread, so that
+  // Stops the server thread, removes the pipe and releases the handlers. A request that waits for
+  // the user is ended and its connection dropped unanswered, so that the wrapper falls back to its
+  // file dialog. The wrapper process is left running. Runs on the UI thread, so that
   // handlers go on the thread that made them.
   ~PipeLink();
 

@@ -65,13 +65,18 @@ bool WriteMarkedStl(const std::string& path, double tolerance, std::uint8_t colo
   return true;
 }
 
-// The first entity of each wanted identifier, found in one walk over the host's list.
-std::unordered_map<std::int32_t, ent*> FirstEntities(const std::vector<std::int32_t>& wanted) {
+// Clears every selection mark in the host's list and finds the first entity of each wanted
+// identifier, in one walk. Entities the user selected in the host after the pick must not be
+// written with the picked ones.
+std::unordered_map<std::int32_t, ent*> ClearMarksAndFindFirst(
+    const std::vector<std::int32_t>& wanted) {
   std::unordered_set<std::int32_t> missing(wanted.begin(), wanted.end());
   std::unordered_map<std::int32_t, ent*> found;
   found.reserve(missing.size());
-  for (DB_LIST_ENT* node = db_start; node && !missing.empty(); node = node->next) {
-    if (node->entity && missing.erase(node->entity->identifier)) {
+  for (DB_LIST_ENT* node = db_start; node; node = node->next) {
+    if (!node->entity) continue;
+    sel_bit_turn_off(node->entity, kSelectionMark);
+    if (missing.erase(node->entity->identifier)) {
       found.emplace(node->entity->identifier, node->entity);
     }
   }
@@ -126,7 +131,8 @@ bool WriteLevelStl(std::int32_t level, const std::string& path, double tolerance
 
 bool WriteEntitiesStl(const std::vector<std::int32_t>& identifiers, const std::string& path,
                       double tolerance, StlColor* color) {
-  const auto entities = FirstEntities(identifiers);
+  if (identifiers.empty()) return false;
+  const auto entities = ClearMarksAndFindFirst(identifiers);
   std::vector<ent*> marked;
   std::uint8_t colorMax = 0;
   for (std::int32_t identifier : identifiers) {

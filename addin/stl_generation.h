@@ -38,8 +38,9 @@ bool WriteLevelStl(std::int32_t level, const std::string& path, double tolerance
 
 // Writes the picked entities of the STL kinds to `path`, finding each identifier's first entity
 // in the host's list; identifiers that are gone and entities of other kinds are passed over.
-// False, with no file created or touched, when none of them can be written; false when the file
-// cannot be opened. `color` as for WriteLevelStl.
+// Clears every mark of the host first, so that nothing selected since the pick is written. False,
+// with no file created or touched, when none of them can be written; false when the file cannot be
+// opened. `color` as for WriteLevelStl.
 bool WriteEntitiesStl(const std::vector<std::int32_t>& identifiers, const std::string& path,
                       double tolerance, StlColor* color);
 

@@ -115,10 +115,12 @@ TEST_F(StlGenerationTest, EntityFileHoldsThePickedSolidsFoundByIdentifier) {
                    Cylinder(3, 2, 40), Box(4, 1, 5),    Box(3, 5, 60)};
   (*part.colors)[40] = ColorValue(0, 128, 255);
   standin::InstallPart(part);
+  sel_bit_turn_on(FindEntity(4), 4);  // selected in the host after the pick
   StlColor color = 0;
   ASSERT_TRUE(WriteEntitiesStl({3, 2, 1, 404, 3}, PathOf("Picked.stl"), 1.0, &color));
   EXPECT_EQ(TriangleCount(dir.path() / "Picked.stl"), 12 + 4 * standin::CircleSegments(10, 1.0) - 4)
-      << "the first entity of identifier 3 only; the line, box 4 and the unknown 404 left out";
+      << "the first entity of identifier 3 only; the line, the selected box 4 and the unknown 404 "
+         "left out";
   EXPECT_EQ(color, ColorValue(0, 128, 255)) << "the line's larger colour number does not count";
   EXPECT_TRUE(MarkedIds().empty());
 

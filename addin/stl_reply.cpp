@@ -10,6 +10,7 @@
 
 #include "addin/stl_generation.h"
 #include "common/path_text.h"
+#include "common/pipe_protocol.h"
 
 namespace rigwright {
 namespace {
@@ -132,6 +133,12 @@ std::string StlFileNameForLevel(std::string_view levelName) {
 }
 
 StlAcceptResult BuildStlReply(const StlAcceptInput& input, UserMessages& messages) {
+  const bool chosen = IsExistingRegularFile(input.chosenFile);
+  const std::string refusal = chosen ? StlPathRefusal(input.chosenFile) : std::string();
+  if (!refusal.empty()) {
+    messages.Tell(refusal, MessageIcon::kExclamation);
+    return {false, {}};
+  }
   const double tolerance = ReadTolerance(input.toleranceText);
   const bool anyPicked = !input.pickedIds.empty();
   const bool anyChecked = std::any_of(input.rows.begin(), input.rows.end(),
@@ -163,7 +170,7 @@ StlAcceptResult BuildStlReply(const StlAcceptInput& input, UserMessages& message
                            return WriteLevelStl(row.number, path, tolerance, color);
                          });
   }
-  if (IsExistingRegularFile(input.chosenFile)) entries.Add(input.chosenFile);
+  if (chosen) entries.Add(input.chosenFile);
 
   if (entries.text().empty()) return {messages.AskYesNo(kNothingChosen), {}};
   return {true, entries.text()};

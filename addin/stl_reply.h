@@ -38,8 +38,9 @@ struct StlAcceptResult {
   std::string reply;
 };
 
-// Runs the accept procedure. Input problems are told through `messages` and keep the picker
-// open before anything is written; files written before a later "keep open" stay on disk.
+// Runs the accept procedure. Input problems (a chosen file whose path holds ";", among others)
+// are told through `messages` and keep the picker open before anything is written; files written
+// before a later "keep open" stay on disk.
 StlAcceptResult BuildStlReply(const StlAcceptInput& input, UserMessages& messages);
 
 // The tolerance the user typed: leading white space is skipped and the longest prefix that reads

@@ -93,6 +93,16 @@ TEST_F(StlReplyTest, ChosenFileAloneIsItsPathWhateverItsExtension) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(StlReplyTest, AChosenFileWhosePathHoldsTheSeparatorIsRefusedBeforeAnythingIsWritten) {
+  input.chosenFile = folder.Write("a;b/spindle.stl", "solid\nendsolid\n").string();
+  input.rows = {{1, "Base", true}};
+  EXPECT_FALSE(Accept().close) << "the picker stays open for another choice";
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_NE(messages.shown[0].text.find(input.chosenFile), std::string::npos);
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::kExclamation) << "an input problem";
+  EXPECT_TRUE(StlFiles().empty());
+}
+
 TEST_F(StlReplyTest, NothingWrittenAsksWhetherToClose) {
   for (const std::string& chosen :
        std::vector<std::string>{"", (folder.path() / "missing.stl").string(), folder.text()}) {

@@ -1,9 +1,9 @@
 #include "common/machine_library_seed.h"
 
 #include <cerrno>
+#include <exception>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -25,11 +25,25 @@ bool Fail(std::string* error, const std::string& what, const fs::path& path,
 
 bool CopyTree(const fs::path& source, const fs::path& target, std::string* error);
 
+// Reads a regular file whole. Anything else is refused before it is opened: a folder cannot be
+// read as a file, and a FIFO or device could block or never end. Read errors become a failure,
+// never an exception (the stream buffer's iterators would throw them).
 bool ReadWholeFile(const fs::path& file, std::vector<std::uint8_t>* bytes, std::string* error) {
+  std::error_code code;
+  const fs::file_status status = fs::status(file, code);
+  if (code) return Fail(error, "cannot read", file, code);
+  if (!fs::is_regular_file(status)) {
+    *error = "cannot copy " + Utf8FromPath(file) +
+             (fs::is_directory(status) ? ": it is a folder, not a file" : ": it is not a file");
+    return false;
+  }
   std::ifstream in(file, std::ios::binary);
   if (!in.is_open())
     return Fail(error, "cannot open", file, std::error_code(errno, std::generic_category()));
-  bytes->assign(std::istreambuf_iterator<char>(in), {});
+  std::vector<char> chunk(1 << 16);
+  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+    bytes->insert(bytes->end(), chunk.data(), chunk.data() + in.gcount());
+  }
   if (in.bad()) return Fail(error, "cannot read", file, std::make_error_code(std::errc::io_error));
   return true;
 }
@@ -101,21 +115,34 @@ bool CopyFolderTree(std::string_view source, std::string_view target, std::strin
 }
 
 bool SeedMachineFolder(std::string_view source, std::string_view target, std::string* error) {
-  const auto present = ListMachineFiles(target, error);
-  if (!present) return false;
-  const auto offered = ListMachineFiles(source, error);
-  if (!offered) return false;
-  const fs::path from = PathFromUtf8(source);
-  const fs::path to = PathFromUtf8(target);
-  for (const std::string& name : *offered) {
-    if (present->count(name)) continue;
-    const std::string base = name.substr(0, name.size() - kMachineExtension.size());
-    if (!CopyFileIfMissing(from / name, to / name, error) ||
-        !CopyCompanionFolder(from / base, to / base, error)) {
-      return false;
+  // Whatever a step throws (the library's own failures, memory) ends the seeding as a failure
+  // that names the path in hand: seeding runs inside the host's run command.
+  std::string inHand;
+  try {
+    inHand = target;
+    const auto present = ListMachineFiles(target, error);
+    if (!present) return false;
+    inHand = source;
+    const auto offered = ListMachineFiles(source, error);
+    if (!offered) return false;
+    const fs::path from = PathFromUtf8(source);
+    const fs::path to = PathFromUtf8(target);
+    for (const std::string& name : *offered) {
+      if (present->count(name)) continue;
+      inHand = Utf8FromPath(from / name);
+      const std::string base = name.substr(0, name.size() - kMachineExtension.size());
+      if (!CopyFileIfMissing(from / name, to / name, error) ||
+          !CopyCompanionFolder(from / base, to / base, error)) {
+        return false;
+      }
     }
+    return true;
+  } catch (const std::exception& thrown) {
+    *error = "cannot copy " + inHand + ": " + thrown.what();
+  } catch (...) {
+    *error = "cannot copy " + inHand;
   }
-  return true;
+  return false;
 }
 
 }  // namespace rigwright

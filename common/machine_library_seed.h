@@ -3,8 +3,9 @@
 // it. Seeding only ever adds: nothing in the target is deleted, replaced or overwritten.
 //
 // Folders are UTF-8 text; a trailing separator is allowed but not needed. Failures return false
-// with `error` naming the path and what the system reported; what was copied before a failure
-// stays.
+// with `error` naming the path and what the system reported; nothing is thrown. What was copied
+// before a failure stays. Only regular files are copied: a folder or FIFO where a file is
+// expected (a folder named "x.mcfg", say) is a failure.
 #pragma once
 
 #include <optional>

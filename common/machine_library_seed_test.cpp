@@ -117,5 +117,25 @@ TEST_F(SeedTest, FailureStopsWithThePathAndKeepsWhatWasCopied) {
   EXPECT_NE(error.find("nowhere"), std::string::npos) << error;
 }
 
+// Whatever keeps an entry from being copied ends the seeding with a failure naming it, never with
+// an exception: Saw's model is a link to a file whose reads fail, "x.mcfg" a folder.
+TEST_F(SeedTest, AnEntryThatCannotBeReadIsAFailureNamingIt) {
+  generic.Write("x.mcfg/inside.txt", "");
+  generic.Write("Saw.mcfg", "{}");
+  const fs::path blade = generic.path() / "Saw" / "blade.stl";
+  std::error_code noLink;
+  fs::create_directories(blade.parent_path());
+  fs::create_symlink("/proc/self/mem", blade, noLink);
+  std::vector<std::pair<fs::path, std::string>> cases;
+  if (!noLink && fs::exists(blade)) cases.emplace_back(blade, "Input/output error");
+  cases.emplace_back(generic.path() / "x.mcfg", "it is a folder");
+  for (const auto& [entry, reason] : cases) {
+    EXPECT_FALSE(SeedMachineFolder(generic.text(), Library(), &error));
+    EXPECT_NE(error.find(Utf8FromPath(entry) + ": " + reason), std::string::npos) << error;
+    fs::remove_all(entry);
+  }
+  EXPECT_TRUE(SeedMachineFolder(generic.text(), Library(), &error)) << error;
+}
+
 }  // namespace
 }  // namespace rigwright

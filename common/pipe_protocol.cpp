@@ -25,6 +25,13 @@ std::string_view PipeNameAfterPrefix(std::string_view pipeName, std::string* err
   return name;
 }
 
+std::string StlPathRefusal(std::string_view path) {
+  if (path.find(kStlEntrySeparator) == std::string_view::npos) return {};
+  return "This STL file cannot be passed to the editor, since its name or folder holds \";\", "
+         "which the editor reads as the end of a file name:\n\n" +
+         std::string(path) + "\n\nRename the file or its folder, or choose another file.";
+}
+
 FittedStlReply FitStlReply(std::string_view reply, std::size_t limit) {
   if (reply.size() <= limit) return {std::string(reply), 0};
   // The separator that ends the last fitting entry sits at index `limit` at most.

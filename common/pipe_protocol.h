@@ -42,6 +42,11 @@ static_assert(kBusyPipeWait > 2 * kClientMessageWait);
 // Entries of an STL reply are joined by this.
 inline constexpr char kStlEntrySeparator = ';';
 
+// The message that refuses a chosen STL file whose path holds the entry separator, naming it: the
+// editor would split the path into broken entries. Empty when the path can be passed. Both ends
+// offer a choice of files, so both refuse such a file and let the user choose again.
+std::string StlPathRefusal(std::string_view path);
+
 struct FittedStlReply {
   std::string text;        // whole entries only, at most the limit in bytes
   int entriesLeftOut = 0;  // entries of the original that did not fit

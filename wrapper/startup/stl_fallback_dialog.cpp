@@ -25,6 +25,11 @@ void DialogStlRequestUser::TellFilesLeftOut(int count) {
                "Rigwright", wxOK | wxICON_NONE);
 }
 
+void DialogStlRequestUser::TellFileRefused(const std::string& text) {
+  // An input problem: the file dialog comes back for another choice.
+  wxMessageBox(wxString::FromUTF8(text), "Rigwright", wxOK | wxICON_EXCLAMATION);
+}
+
 void CreateStlCallback(char* buffer) {
   try {
     DialogStlRequestUser user;

@@ -30,6 +30,10 @@ TEST_F(StlFallbackDialogTest, FilesLeftOutAreCountedInAWarning) {
 
   wxTEST_DIALOG(user_.TellFilesLeftOut(1), ExpectMessage(&text, &style));
   EXPECT_TRUE(text.Contains("1 of the files was left out")) << text;
+
+  wxTEST_DIALOG(user_.TellFileRefused("/p;q/b.stl cannot"), ExpectMessage(&text, &style));
+  EXPECT_EQ(text, "/p;q/b.stl cannot");
+  EXPECT_EQ(style & wxICON_MASK, wxICON_EXCLAMATION) << "an input problem: the user chooses again";
 }
 
 }  // namespace

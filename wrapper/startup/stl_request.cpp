@@ -25,11 +25,24 @@ std::optional<std::string> AskAddin(std::string_view pipeName) {
   return reply;
 }
 
+// What the user chooses in the file dialog, asked again while a chosen path cannot be an entry
+// of the reply.
+std::vector<std::string> ChoosePassableFiles(StlRequestUser& user) {
+  for (;;) {
+    std::vector<std::string> chosen = user.ChooseStlFiles();
+    const auto refused = std::find_if(chosen.begin(), chosen.end(), [](const std::string& path) {
+      return !StlPathRefusal(path).empty();
+    });
+    if (refused == chosen.end()) return chosen;
+    user.TellFileRefused(StlPathRefusal(*refused));
+  }
+}
+
 }  // namespace
 
 std::string RequestStlFiles(std::string_view pipeName, StlRequestUser& user) {
   std::optional<std::string> reply = AskAddin(pipeName);
-  if (!reply) reply = JoinStlEntries(user.ChooseStlFiles());
+  if (!reply) reply = JoinStlEntries(ChoosePassableFiles(user));
   FittedStlReply fitted = FitStlReply(*reply);
   if (fitted.entriesLeftOut > 0) user.TellFilesLeftOut(fitted.entriesLeftOut);
   return std::move(fitted.text);

@@ -16,11 +16,16 @@ class StlRequestUser {
   virtual std::vector<std::string> ChooseStlFiles() = 0;
   // Tells the user that `count` chosen files did not fit in the editor's buffer.
   virtual void TellFilesLeftOut(int count) = 0;
+  // Tells the user why the chosen file cannot go to the editor (`text`, naming it), before the
+  // file dialog is offered again.
+  virtual void TellFileRefused(const std::string& text) = 0;
 };
 
 // Sends the STL request on `pipeName` and returns the reply, or what the user chooses through
-// `user` when the pipe is missing, stays busy for two seconds, or the exchange fails. An empty
-// reply is an answer (nothing chosen) and is returned as it is. The result never exceeds what the
+// `user` when the pipe is missing, stays busy for `kBusyPipeWait`
+// (five seconds), or the exchange fails. A file
+// whose path holds ";" is refused and the user chooses again. An empty reply is an answer
+// (nothing chosen) and is returned as it is. The result never exceeds what the
 // engine's buffer holds without its terminating zero; longer lists lose whole entries and the user
 // is told.
 std::string RequestStlFiles(std::string_view pipeName, StlRequestUser& user);
@@ -34,7 +39,7 @@ void SetWrapperPipeName(std::string pipeName);
 const std::string& WrapperPipeName();
 
 // Tells the add-in on `pipeName` where this run's working folder is (UTF-8, ending in its
-// separator). An add-in busy with another connection is waited for up to two seconds; nothing
+// separator). An add-in busy with another connection is waited for up to `kBusyPipeWait`; nothing
 // happens when no add-in listens.
 void AnnounceWorkingFolder(std::string_view pipeName, std::string_view folder);
 

@@ -24,12 +24,15 @@ const std::string kPipe = [] {
 class FakeUser final : public StlRequestUser {
  public:
   std::vector<std::string> ChooseStlFiles() override {
-    ++choices;
+    if (choices++ < static_cast<int>(firstChoices.size())) return firstChoices[choices - 1];
     return chosen;
   }
   void TellFilesLeftOut(int count) override { leftOut.push_back(count); }
+  void TellFileRefused(const std::string& text) override { refusals.push_back(text); }
 
-  std::vector<std::string> chosen;  // what the user picks in the file dialog
+  std::vector<std::vector<std::string>> firstChoices;  // picked in the first dialogs, in turn
+  std::vector<std::string> chosen;  // what the user picks in the file dialog after those
+  std::vector<std::string> refusals;
   int choices = 0;                  // how often the dialog was shown
   std::vector<int> leftOut;         // every "files left out" message
 };
@@ -91,6 +94,16 @@ TEST_F(StlRequestTest, WithoutAnAddinTheUserPicksFilesInADialog) {
   user_.chosen.clear();
   EXPECT_EQ(RequestStlFiles(kPipe, user_), "") << "cancelled";
   EXPECT_TRUE(user_.leftOut.empty());
+}
+
+TEST_F(StlRequestTest, AChosenFileWhosePathHoldsTheSeparatorIsRefusedAndTheUserChoosesAgain) {
+  user_.firstChoices = {{"/p/a.stl", "/p/x;y.stl"}, {"/p;q/b.stl"}};
+  user_.chosen = {"/p/a.stl"};
+  EXPECT_EQ(RequestStlFiles(kPipe, user_), "/p/a.stl");
+  EXPECT_EQ(user_.choices, 3);
+  ASSERT_EQ(user_.refusals.size(), 2u);
+  EXPECT_NE(user_.refusals[0].find("/p/x;y.stl"), std::string::npos) << user_.refusals[0];
+  EXPECT_NE(user_.refusals[1].find("/p;q/b.stl"), std::string::npos) << user_.refusals[1];
 }
 
 TEST_F(StlRequestTest, AnAddinThatHangsUpWithoutAnsweringSendsTheUserToTheDialog) {

@@ -141,6 +141,43 @@ TEST_F(ExportDialogGuiTest, InputProblemsKeepTheDialogOpen) {
   EXPECT_TRUE(dialog->IsShown());
 }
 
+// Answers the file dialog with `path` (or Cancel) once its chooser has taken the path in.
+class ChooseInFileDialog final : public wxExpectModalBase<wxFileDialog> {
+ public:
+  ChooseInFileDialog(wxString path, int button = wxID_OK)
+      : path_(std::move(path)), button_(button) {}
+
+ protected:
+  int OnInvoked(wxFileDialog* dialog) const override {
+    dialog->SetPath(path_);
+    for (int i = 0; i < 100 && dialog->GetPath() != path_; ++i) testing::LetWindowsSettle(50);
+    EXPECT_EQ(dialog->GetPath(), path_);
+    return button_;
+  }
+
+ private:
+  wxString path_;
+  int button_;
+};
+
+TEST_F(ExportDialogGuiTest, TheSaveAsBrowserAsksBeforeReplacingTheFileItsExtensionNames) {
+  const std::string bundle = Utf8FromPath(dir_.Write("out/Mill.OrvaneSimBundle", "earlier"));
+  const std::string typed = dir_.text() + "out/Mill";  // the dialog saw no file of this name
+  auto dialog = Open("/m/Mill.mcfg");
+  CMyEditBrowseCtrl* field = dialog->saveAsField();
+  const auto browse = [field] {
+    wxCommandEvent click(wxEVT_BUTTON, field->browseButton()->GetId());
+    field->browseButton()->ProcessWindowEvent(click);
+  };
+
+  wxTEST_DIALOG(browse(), ChooseInFileDialog(typed), wxExpectModal<wxMessageDialog>(wxID_NO),
+                ChooseInFileDialog(typed, wxID_CANCEL));
+  EXPECT_EQ(field->GetFieldText(), "") << "No offers the file dialog again";
+
+  wxTEST_DIALOG(browse(), ChooseInFileDialog(typed), wxExpectModal<wxMessageDialog>(wxID_YES));
+  EXPECT_EQ(field->GetFieldText(), bundle);
+}
+
 // The real writers, with a user who presses the progress window's Cancel once the export has run
 // for a while; the progress window is captured just before.
 class CancellingWriters final : public ExportWriters {

@@ -30,7 +30,8 @@ class CMyEditBrowseCtrl : public wxPanel {
   bool saveMode = true;
 
  protected:
-  // The browse button's action: shows the file dialog and takes the chosen path.
+  // The browse button's action: shows the file dialog and takes the chosen path, with the default
+  // extension added in save mode (asking before a file of that name is replaced).
   virtual void OnBrowse();
 
  private:
