@@ -118,8 +118,10 @@ bool MergeEntry(Json::Value& definition, const std::string& key, const Json::Val
   }
   const std::string guid = guidValue.isNull() ? std::string() : guidValue.asString();
   if (guid.empty()) return true;
-  const Json::Value* header =
-      definition.isObject() ? definition.find("Header", "Header" + 6) : nullptr;
+  constexpr std::string_view kHeader = "Header";
+  const Json::Value* header = definition.isObject()
+                                  ? definition.find(kHeader.data(), kHeader.data() + kHeader.size())
+                                  : nullptr;
   GuidSearch search{guid, header};
   Json::Value* node = Search(definition, search);
   if (search.misTyped) {
