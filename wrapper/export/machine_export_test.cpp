@@ -317,14 +317,21 @@ TEST_F(InstallMachineTest, PostThatCannotBeOpenedIsLeftOut) {
   EXPECT_EQ(dir_.Names("MachineCfg/Mill").size(), 2u);
 }
 
-TEST_F(InstallMachineTest, PostThatIsAFolderIsReportedAsLeftOut) {
-  const std::string post = (dir_.path() / "posts").string();
-  std::filesystem::create_directories(post);
-  ExportReport report;
-  ASSERT_TRUE(InstallMachine(WriteMachine("{}"), Target(), "", post, &report)) << report.error;
-  EXPECT_EQ(LeftOutLines(report),
-            (std::vector<std::string>{"external post \"" + post +
-                                      "\" is not a regular file: " + post + " is a folder"}));
+// A post that is there but cannot be read is not "not found": the report says why.
+TEST_F(InstallMachineTest, PostThatIsAFolderOrUnreadableIsReportedAsLeftOut) {
+  const std::string folder = (dir_.path() / "posts").string();
+  std::filesystem::create_directories(folder);
+  const std::string loop = (dir_.path() / "loop.pst").string();
+  std::filesystem::create_symlink("loop.pst", loop);
+  const std::string machine = WriteMachine("{}");
+  for (const auto& [post, line] :
+       {std::pair{folder, "is not a regular file: " + folder + " is a folder"},
+        std::pair{loop, "cannot be read: " + loop + ": Too many levels of symbolic links"}}) {
+    ExportReport report;
+    ASSERT_TRUE(InstallMachine(machine, Target(), "", post, &report)) << report.error;
+    EXPECT_EQ(LeftOutLines(report),
+              (std::vector<std::string>{"external post \"" + post + "\" " + line}));
+  }
 }
 
 TEST_F(InstallMachineTest, StrictInstallFailsOnAnythingLeftOutAndWritesNothing) {
