@@ -1,5 +1,6 @@
 // `rigwright bundle` and `rigwright install`: the export writers from the command line.
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 
@@ -64,15 +65,35 @@ constexpr const char* kStrictHelp =
 
 // The checks the export dialog makes before it starts a writer.
 bool CheckInputs(const std::string& machine, const std::string& post) {
-  if (!FileCanBeOpened(PathFromUtf8(machine))) {
-    Error(machine, "the machine file cannot be opened");
+  std::string why;
+  if (!FileCanBeOpened(PathFromUtf8(machine), &why)) {
+    Error(machine, "the machine file cannot be opened: " + why);
     return false;
   }
-  if (!post.empty() && !FileCanBeOpened(PathFromUtf8(post))) {
-    Error(post, "the external post file cannot be found");
+  if (!post.empty() && !FileCanBeOpened(PathFromUtf8(post), &why)) {
+    Error(post, "the external post file cannot be opened: " + why);
     return false;
   }
   return true;
+}
+
+// Kelmora's machine folder when no target is given. Like the export dialog, which then offers no
+// install at all, it must exist: a folder made for a Kelmora that is not installed for this user
+// would hold machines nobody sees. Empty (with the error told) when it does not.
+std::string DefaultInstallTarget() {
+  const std::string folder = SimulatorMachineFolderPath();
+  if (folder.empty()) {
+    Error("install", "no target folder given and no home folder known");
+    return {};
+  }
+  std::error_code error;
+  if (!std::filesystem::is_directory(PathFromUtf8(folder), error)) {
+    Error("install", "Kelmora's machine folder " + folder +
+                         " is missing (is Kelmora installed for this user?); give a target "
+                         "folder to install into another folder");
+    return {};
+  }
+  return folder;
 }
 
 bool Parse(const std::string& command, const std::vector<std::string>& args, Arguments& parsed,
@@ -144,6 +165,7 @@ int RunInstall(const std::vector<std::string>& args) {
                  "and <machine>.OrvaneSimCfg, and a copy of the external post file, into\n"
                  "<target-folder>/<machine>/. The default target is Kelmora's machine folder,\n"
               << SimulatorMachineFolderPath() << "\n"
+              << "which must exist already.\n"
               << OrientationHelp() << kStrictHelp;
     return kSuccess;
   }
@@ -152,8 +174,8 @@ int RunInstall(const std::vector<std::string>& args) {
   }
   const std::string& machine = parsed.positional[0];
   const std::string target =
-      parsed.positional.size() == 2 ? parsed.positional[1] : SimulatorMachineFolderPath();
-  if (target.empty()) return Error("install", "no target folder given and no home folder known");
+      parsed.positional.size() == 2 ? parsed.positional[1] : DefaultInstallTarget();
+  if (target.empty()) return kFailure;
   const std::string post = parsed.Option("--post");
   if (!CheckInputs(machine, post)) return kFailure;
   ExportReport report = NewReport(parsed);

@@ -115,9 +115,21 @@ TEST_F(CliTest, BundleThenVerifyAndListIncludingNestedPackages) {
   }
 }
 
+// Without a target, Kelmora's machine folder must be there already, as for the export dialog: a
+// folder made for a Kelmora that is not installed would hold machines nobody sees.
 TEST_F(CliTest, InstallGoesToTheSimulatorsFolderUnderAppData) {
   const std::string appData = dir_.text() + "AppData";
-  const Outcome installed = Run({"install", Machine()}, "APPDATA=" + Quote(appData));
+  const std::string machine = Machine();
+  const Outcome refused = Run({"install", machine}, "APPDATA=" + Quote(appData));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err, "rigwright: install: Kelmora's machine folder " + appData +
+                             "/Kelmora/MachineCfg/ is missing (is Kelmora installed for this "
+                             "user?); give a target folder to install into another folder\n");
+  EXPECT_FALSE(std::filesystem::exists(appData));
+
+  std::filesystem::create_directories(appData + "/Kelmora/MachineCfg");
+  const Outcome installed = Run({"install", machine}, "APPDATA=" + Quote(appData));
   ASSERT_EQ(installed.status, 0) << installed.err;
   EXPECT_EQ(dir_.Names("AppData/Kelmora/MachineCfg/Mill"),
             (std::vector<std::string>{"Mill.OrvaneSim", "Mill.OrvaneSimCfg"}));
@@ -129,14 +141,29 @@ TEST_F(CliTest, FailuresAreOneLineNamingTheFile) {
                               dir_.text() + "gone.pst"});
   EXPECT_EQ(noPost.status, 1);
   EXPECT_EQ(CountLines(noPost.err), 1) << noPost.err;
-  EXPECT_NE(noPost.err.find("gone.pst: the external post file cannot be found"), std::string::npos);
+  EXPECT_NE(noPost.err.find("gone.pst: the external post file cannot be opened: No such file or "
+                            "directory"),
+            std::string::npos)
+      << noPost.err;
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "x.OrvaneSimBundle"));
+  const Outcome folder = Run({"bundle", dir_.text() + "Mill", dir_.text() + "x.OrvaneSimBundle"});
+  EXPECT_EQ(folder.err, "rigwright: " + dir_.text() +
+                            "Mill: the machine file cannot be opened: it is a folder\n");
+
+  // JsonCpp's reader gives up on a machine nested deeper than it recurses: named, not the target.
+  const std::string deep = dir_.Write("deep.mcfg", std::string(5000, '[')).string();
+  const Outcome tooDeep = Run({"install", deep, dir_.text() + "target"});
+  EXPECT_EQ(tooDeep.status, 1);
+  EXPECT_EQ(tooDeep.err.rfind("rigwright: " + deep + ": not well-formed JSON: ", 0), 0u)
+      << tooDeep.err;
 
   std::filesystem::remove(dir_.path() / "Mill" / "config.json");
   const Outcome noConfig = Run({"install", machine, dir_.text() + "target"});
   EXPECT_EQ(noConfig.status, 1);
   EXPECT_EQ(CountLines(noConfig.err), 1) << noConfig.err;
-  EXPECT_NE(noConfig.err.find("Mill/config.json: cannot be opened"), std::string::npos) << noConfig.err;
+  EXPECT_NE(noConfig.err.find("Mill/config.json: cannot be opened: No such file or directory"),
+            std::string::npos)
+      << noConfig.err;
 
   const Outcome notAPackage = Run({"verify", machine});
   EXPECT_EQ(notAPackage.status, 1);
@@ -152,7 +179,8 @@ TEST_F(CliTest, ModelsLeftOutAreWarnedAboutOneLineEachAndStrictRefusesThem) {
   ASSERT_EQ(made.status, 0) << made.err;
   EXPECT_EQ(made.err,
             "rigwright: warning: " + machine +
-                R"(: model "../../etc/passwd" was refused as unsafe: the name has a ".." component)"
+                R"(: model "../../etc/passwd" was refused as unsafe: the name leads out of the )"
+                "machine data folder and the machine file's folder"
                 "\nrigwright: warning: " +
                 machine + ": model \"gone.stl\" was not found in " + dir_.text() + "Mill/ or " +
                 dir_.text() + "\n");
@@ -162,7 +190,8 @@ TEST_F(CliTest, ModelsLeftOutAreWarnedAboutOneLineEachAndStrictRefusesThem) {
     const Outcome strict = Run({command, machine, bundle, "--strict"});
     EXPECT_EQ(strict.status, 1) << command;
     EXPECT_NE(strict.err.find(machine + R"(: model "../../etc/passwd" was refused as unsafe: )"
-                                        R"(the name has a ".." component (and 1 more); )"
+                                        R"(the name leads out of the machine data folder and the )"
+                                        R"(machine file's folder (and 1 more); )"
                                         "nothing was written"),
               std::string::npos)
         << strict.err;

@@ -26,6 +26,8 @@ std::string LeftOutLine(const LeftOutFile& file) {
       return what + " was refused as unsafe: " + file.detail;
     case LeftOutFile::Reason::kNotRegularFile:
       return what + " is not a regular file" + (file.detail.empty() ? "" : ": " + file.detail);
+    case LeftOutFile::Reason::kUnreadable:
+      return what + " cannot be read: " + file.detail;
     case LeftOutFile::Reason::kOutside:
       return what + " was refused: " + file.detail;
   }

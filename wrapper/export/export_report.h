@@ -23,6 +23,7 @@ struct LeftOutFile {
     kNotFound,        // in none of `searched`
     kUnsafe,          // the path itself is refused (empty, absolute, with ".."); `detail` says why
     kNotRegularFile,  // a folder, device or pipe is there instead; `detail` names it
+    kUnreadable,      // it is there but cannot be read; `detail` names it and says why
     kOutside,         // reaches outside the machine's folders through a link; `detail` says where
   };
   std::string path;  // as the machine document or the post field gives it

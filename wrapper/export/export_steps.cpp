@@ -1,7 +1,6 @@
 #include "wrapper/export/export_steps.h"
 
 #include <algorithm>
-#include <fstream>
 #include <limits>
 
 #include "common/path_text.h"
@@ -45,37 +44,24 @@ PackageNames PackageNamesFor(const std::string& machineFile) {
   return names;
 }
 
-namespace {
-
-LeftOutFile PostLeftOut(const std::string& externalPost) {
-  LeftOutFile file = LeftOutModel(externalPost, LeftOutFile::Reason::kNotFound, {});
-  file.post = true;
-  std::error_code error;
-  const auto status = std::filesystem::status(PathFromUtf8(externalPost), error);
-  if (!error && std::filesystem::exists(status)) {
-    file.reason = LeftOutFile::Reason::kNotRegularFile;
-    file.detail = NotRegularFileText(externalPost, status);
+LeftOutFile NotOpened(const std::string& path, const std::string& candidate,
+                      const FileForReading& file) {
+  if (file.failure() == FileForReading::Failure::kNotRegular) {
+    return LeftOutModel(path, LeftOutFile::Reason::kNotRegularFile, candidate + " " + file.error());
   }
-  return file;
+  return LeftOutModel(path, LeftOutFile::Reason::kUnreadable, candidate + ": " + file.error());
 }
 
-}  // namespace
-
-std::string NotRegularFileText(const std::string& path,
-                               const std::filesystem::file_status& status) {
-  switch (status.type()) {
-    case std::filesystem::file_type::directory:
-      return path + " is a folder";
-    case std::filesystem::file_type::fifo:
-      return path + " is a pipe";
-    case std::filesystem::file_type::block:
-    case std::filesystem::file_type::character:
-      return path + " is a device";
-    case std::filesystem::file_type::socket:
-      return path + " is a socket";
-    default:
-      return path + " is not a regular file";
+std::optional<std::string> OutsideTheFolders(FileForReading& file,
+                                             const std::vector<std::filesystem::path>& folders,
+                                             const std::string& leads) {
+  const std::filesystem::path location = file.Location();
+  if (location.empty()) return "where it lies cannot be told: " + file.error();
+  for (const std::filesystem::path& folder : folders) {
+    if (LiesWithin(location, folder)) return std::nullopt;
   }
+  return leads + " " + Utf8FromPath(location) +
+         ", outside the machine data folder and the machine file's folder";
 }
 
 bool ReadExternalPost(const std::string& externalPost, const std::vector<std::string>& reservedNames,
@@ -83,8 +69,13 @@ bool ReadExternalPost(const std::string& externalPost, const std::vector<std::st
   post.reset();
   const std::filesystem::path path = PathFromUtf8(externalPost);
   if (externalPost.empty()) return true;
-  if (!FileCanBeOpened(path)) {
-    if (report) report->leftOut.push_back(PostLeftOut(externalPost));
+  FileForReading opened;
+  if (!opened.Open(path)) {
+    LeftOutFile file = opened.failure() == FileForReading::Failure::kMissing
+                           ? LeftOutModel(externalPost, LeftOutFile::Reason::kNotFound, {})
+                           : NotOpened(externalPost, externalPost, opened);
+    file.post = true;
+    if (report) report->leftOut.push_back(std::move(file));
     return true;
   }
   NamedFile file{std::string(FileNameOf(externalPost)), {}};
@@ -92,9 +83,10 @@ bool ReadExternalPost(const std::string& externalPost, const std::vector<std::st
     return Fail(report, externalPost + ": the post file's name \"" + file.name +
                             "\" is taken by one of the machine's own files");
   }
-  const int result = ReadFileBytes(path, file.bytes);
+  std::string why;
+  const int result = ReadFileBytes(path, file.bytes, &why);
   if (result != kFileRead && result != kFileEmpty) {
-    return Fail(report, externalPost + ": " + ReadFileResultText(result));
+    return Fail(report, externalPost + ": " + ReadFailureText(result, why));
   }
   post = std::move(file);
   return true;
@@ -105,28 +97,49 @@ namespace {
 // Files are read and packed in slices of this size.
 constexpr std::size_t kSliceBytes = std::size_t{1} << 20;
 
-// Reads the file `source.file` in slices into the packer. The file must still have the size it
-// had when it was chosen: a model that changes while it is exported fails the export rather
-// than packing a record that disagrees with its length.
+// Reads into all of `into` unless the file ends first: how many were read, -1 on error.
+std::int64_t ReadUpTo(FileForReading& file, std::span<std::uint8_t> into) {
+  std::size_t at = 0;
+  while (at < into.size()) {
+    const std::int64_t got = file.Read(into.subspan(at));
+    if (got < 0) return -1;
+    if (got == 0) break;
+    at += static_cast<std::size_t>(got);
+  }
+  return static_cast<std::int64_t>(at);
+}
+
+// Reads the file `source.file` in slices into the packer. The file opened must lie inside the
+// folders it was found in, however its path reaches it now, and must still have the size it had
+// when it was chosen: a model that changes while it is exported fails the export rather than
+// packing another file or a record that disagrees with its length.
 bool PutFile(const RecordSource& source, RecordPacker& packer, Bytes& slice, ExportReport* report) {
-  std::ifstream in(PathFromUtf8(source.file), std::ios::binary);
-  if (!in) return Fail(report, source.file + ": " + ReadFileResultText(kFileStreamFailed));
+  FileForReading in;
+  if (!in.Open(PathFromUtf8(source.file))) {
+    return Fail(report,
+                source.file + ": " + ReadFailureText(kFileCannotBeOpened, WhyNotOpened(in)));
+  }
+  if (!source.within.empty()) {
+    if (auto outside = OutsideTheFolders(in, source.within, "it now leads to")) {
+      return Fail(report, source.file + ": " + *outside);
+    }
+  }
   std::uint64_t left = source.size;
   while (left > 0) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, slice.size()));
-    in.read(reinterpret_cast<char*>(slice.data()), static_cast<std::streamsize>(want));
-    if (static_cast<std::size_t>(in.gcount()) != want) {
-      return Fail(report, source.file + ": " +
-                              (in.bad() ? ReadFileResultText(kFileStreamFailed)
-                                        : std::string("became shorter while it was exported")));
+    const std::int64_t got = ReadUpTo(in, {slice.data(), want});
+    if (got < 0)
+      return Fail(report, source.file + ": " + ReadFailureText(kFileStreamFailed, in.error()));
+    if (static_cast<std::size_t>(got) != want) {
+      return Fail(report, source.file + ": became shorter while it was exported");
     }
     left -= want;
     if (!packer.PutData({slice.data(), want}, source.kind)) return false;
   }
-  if (in.peek() != std::char_traits<char>::eof()) {
-    return Fail(report, source.file + ": became longer while it was exported");
-  }
-  return true;
+  const std::int64_t more = ReadUpTo(in, {slice.data(), 1});
+  if (more < 0)
+    return Fail(report, source.file + ": " + ReadFailureText(kFileStreamFailed, in.error()));
+  return more == 0 || Fail(report, source.file + ": became longer while it was exported");
 }
 
 bool PutWritten(const RecordSource& source, RecordPacker& packer, Bytes& slice,

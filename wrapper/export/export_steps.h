@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/path_text.h"
+#include "platform/file_location.h"
 #include "wrapper/export/export_report.h"
 #include "wrapper/package/file_map.h"
 #include "wrapper/package/package_writer.h"
@@ -42,8 +43,17 @@ struct PackageNames {
 };
 PackageNames PackageNamesFor(const std::string& machineFile);
 
-// "<path> is a folder", "... is a pipe", "... is a device": what stands where a file was wanted.
-std::string NotRegularFileText(const std::string& path, const std::filesystem::file_status& status);
+// Why `path` (a model, or the post) is left out: the file `candidate` that stands for it exists
+// but `file` could not open it, as a regular file or at all.
+LeftOutFile NotOpened(const std::string& path, const std::string& candidate,
+                      const FileForReading& file);
+
+// Why the opened model `file` may not be read, when it lies outside every one of `folders` (the
+// machine's folders, resolved): "<leads> <where it lies>, outside the machine data folder and the
+// machine file's folder", or that where it lies cannot be told. Nothing when it lies inside one.
+std::optional<std::string> OutsideTheFolders(FileForReading& file,
+                                             const std::vector<std::filesystem::path>& folders,
+                                             const std::string& leads = "it leads to");
 
 struct NamedFile {
   std::string name;  // file name only, UTF-8
@@ -65,13 +75,15 @@ struct RecordSource {
   std::span<const std::uint8_t> bytes;  // data in memory, or
   std::string file;            // a file, UTF-8 path, read when packed (`size` as found), or
   NewFile* written = nullptr;  // a file this export has just written itself
+  // For `file`: the folders, resolved, that the file read must lie in (empty: anywhere).
+  std::vector<std::filesystem::path> within;
 
   static RecordSource Held(std::string name, std::span<const std::uint8_t> bytes,
                            ContentKind kind = ContentKind::kCompressible) {
-    return {std::move(name), bytes.size(), kind, bytes, {}, nullptr};
+    return {std::move(name), bytes.size(), kind, bytes, {}, nullptr, {}};
   }
   static RecordSource Written(std::string name, NewFile& file, std::uint64_t size) {
-    return {std::move(name), size, ContentKind::kIncompressible, {}, {}, &file};
+    return {std::move(name), size, ContentKind::kIncompressible, {}, {}, &file, {}};
   }
 };
 

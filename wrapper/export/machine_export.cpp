@@ -1,12 +1,16 @@
 #include "wrapper/export/machine_export.h"
 
 #include <algorithm>
+#include <cctype>
 #include <exception>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
+#include <string_view>
 
 #include "common/path_text.h"
+#include "platform/file_location.h"
 #include "platform/file_write.h"
 #include "platform/made_folders.h"
 #include "wrapper/export/export_steps.h"
@@ -48,41 +52,42 @@ bool CheckStem(const std::string& machineFile, const MachineFileParts& parts,
 std::vector<std::filesystem::path> ModelFolders(const MachineFileParts& parts) {
   std::vector<std::filesystem::path> folders;
   for (const std::string& folder : {parts.dataFolder, parts.directory}) {
-    std::error_code error;
     std::filesystem::path resolved =
-        std::filesystem::canonical(PathFromUtf8(folder.empty() ? "." : folder), error);
-    if (!error) folders.push_back(std::move(resolved));
+        ResolvedLocation(PathFromUtf8(folder.empty() ? "." : folder), nullptr);
+    if (!resolved.empty()) folders.push_back(std::move(resolved));
   }
   return folders;
 }
 
-bool LiesWithin(const std::filesystem::path& path, const std::filesystem::path& folder) {
-  return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first ==
-         folder.end();
+// How many folders below the machine file's folder `path` ends when taken from `depth` folders
+// below it, by its text alone (either separator); -1 when it climbs above that folder on the way.
+int DepthAfter(std::string_view path, int depth) {
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t end = std::min(path.find_first_of("/\\", start), path.size());
+    const std::string_view part = path.substr(start, end - start);
+    if (part == "..") {
+      if (--depth < 0) return -1;
+    } else if (!part.empty() && part != ".") {
+      ++depth;
+    }
+    start = end + 1;
+  }
+  return depth;
 }
 
-// Why the existing file `candidate` for the model `path` is not packed, or nothing when it may be
-// read: only regular files are read, and only from inside the model folders however the path
-// reaches them.
-std::optional<LeftOutFile> RefusedModel(const std::string& path, const std::string& candidate,
-                                        const std::vector<std::filesystem::path>& modelFolders) {
-  const std::filesystem::path file = PathFromUtf8(candidate);
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(file, error);
-  if (!std::filesystem::is_regular_file(status)) {
-    return LeftOutModel(path, LeftOutFile::Reason::kNotRegularFile,
-                        NotRegularFileText(candidate, status));
+// Why the text of a model's "Path" names no file of the machine: empty, absolute, or climbing
+// above the machine file's folder. ".." that stays inside is fine: "../common/x.stl" from the
+// machine data folder names <dir>/common/x.stl.
+std::optional<std::string> UnsafeModelPath(std::string_view path) {
+  if (path.empty()) return "the name is empty";
+  if (path.find('\0') != std::string_view::npos) return "the name contains a NUL byte";
+  const bool drive =
+      path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+  if (path[0] == '/' || path[0] == '\\' || drive) return "the name is an absolute path";
+  if (DepthAfter(path, 1) < 0) {
+    return "the name leads out of the machine data folder and the machine file's folder";
   }
-  const std::filesystem::path resolved = std::filesystem::canonical(file, error);
-  if (error) {
-    return LeftOutModel(path, LeftOutFile::Reason::kUnsafe, candidate + ": " + error.message());
-  }
-  for (const std::filesystem::path& folder : modelFolders) {
-    if (LiesWithin(resolved, folder)) return std::nullopt;
-  }
-  return LeftOutModel(path, LeftOutFile::Reason::kOutside,
-                      "it leads to " + Utf8FromPath(resolved) +
-                          ", outside the machine data folder and the machine file's folder");
+  return std::nullopt;
 }
 
 // The merged, settled document as the text of the packages' "config.json".
@@ -92,15 +97,16 @@ bool PrepareDocument(const std::string& machineFile, const MachineFileParts& par
   if (!ReadJsonDocument(PathFromUtf8(machineFile), root, &error)) return Fail(report, error);
   if (!ChooseDefinition(root, &error)) return Fail(report, machineFile + ": " + error);
   const std::string configPath = parts.dataFolder + "config.json";
-  if (!FileCanBeOpened(PathFromUtf8(configPath))) {
-    return Fail(report, configPath + ": cannot be opened; the machine data folder of " +
-                            machineFile + " must hold its user configuration");
+  if (std::string why; !FileCanBeOpened(PathFromUtf8(configPath), &why)) {
+    return Fail(report, configPath + ": " + ReadFailureText(kFileCannotBeOpened, why) +
+                            "; the machine data folder of " + machineFile +
+                            " must hold its user configuration");
   }
   if (!MergeUserConfiguration(root, PathFromUtf8(configPath), &error)) return Fail(report, error);
   const char* key = root.isMember("MachineDefinitionLocked") ? "MachineDefinitionLocked"
                                                               : "MachineDefinition";
   Json::Value& definition = root[key];
-  const std::string misTyped = FindMisTypedMember(definition, key);
+  const std::string misTyped = FindMisTypedPath(definition, key);
   if (!misTyped.empty()) return Fail(report, machineFile + ": " + misTyped);
   if (!SettleHeader(definition, orientation, &error)) return Fail(report, machineFile + ": " + error);
   return true;
@@ -111,41 +117,47 @@ void LeaveOut(ExportReport* report, LeftOutFile file) {
 }
 
 // Chooses the file of the model named by `path`, from the machine data folder or else from the
-// machine file's folder; it is read only when packed. A model found in neither is left out; so
-// is one whose path leaves those folders, in its text or through a link, or that is not a
-// regular file. One that is found but is too large for a record fails the export rather than
-// packing a damaged record.
+// machine file's folder; it is read only when packed, and checked again then. A model found in
+// neither is left out; so is one whose path leaves those folders, in its text or through a link,
+// that is not a regular file, or that cannot be opened. One that is found but is too large for a
+// record fails the export rather than packing a damaged record.
 bool GatherModel(const std::string& path, const MachineFileParts& parts,
                  const std::vector<std::filesystem::path>& modelFolders,
                  std::map<std::string, RecordSource>& models, ExportReport* report) {
-  if (models.count(path)) return true;
-  if (auto reason = UnsafeRelativePathReason(path, /*allowBackslash=*/true)) {
+  if (auto reason = UnsafeModelPath(path)) {
     LeaveOut(report, LeftOutModel(path, LeftOutFile::Reason::kUnsafe, *reason));
     return true;
   }
+  std::vector<std::string> folders = {parts.dataFolder};
+  if (DepthAfter(path, 0) >= 0) folders.push_back(parts.directory);
   std::optional<LeftOutFile> refused;
-  for (const std::string& candidate : {parts.dataFolder + path, parts.directory + path}) {
-    const std::filesystem::path file = PathFromUtf8(candidate);
-    std::error_code error;
-    if (!std::filesystem::exists(file, error)) continue;
-    if (auto reason = RefusedModel(path, candidate, modelFolders)) {
-      refused = std::move(reason);
+  for (const std::string& folder : folders) {
+    const std::string candidate = folder + path;
+    FileForReading file;
+    if (!file.Open(PathFromUtf8(candidate))) {
+      if (file.failure() != FileForReading::Failure::kMissing) {
+        refused = NotOpened(path, candidate, file);
+      }
       continue;
     }
-    if (!FileCanBeOpened(file)) continue;
-    const std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (error) return Fail(report, candidate + ": " + ReadFileResultText(kFileStreamFailed));
-    if (size >= kMaxPayloadBytes)
+    if (auto outside = OutsideTheFolders(file, modelFolders)) {
+      refused = LeftOutModel(path, LeftOutFile::Reason::kOutside, *outside);
+      continue;
+    }
+    if (file.size() >= kMaxPayloadBytes)
       return Fail(report, candidate + ": " + ReadFileResultText(kFileTooLarge));
     RecordSource& model = models[path];
     model.name = path;
-    model.size = size;
+    model.size = file.size();
     model.file = candidate;
+    model.within = modelFolders;
     return true;
   }
   if (!refused) {
     refused = LeftOutModel(path, LeftOutFile::Reason::kNotFound, {});
-    refused->searched = {parts.dataFolder, parts.directory.empty() ? "./" : parts.directory};
+    for (const std::string& folder : folders) {
+      refused->searched.push_back(folder.empty() ? "./" : folder);
+    }
   }
   LeaveOut(report, std::move(*refused));
   return true;
@@ -166,8 +178,10 @@ bool GatherMachine(const std::string& machineFile, const std::string& orientatio
   const std::vector<std::string> paths = CollectModelPaths(root[key]);
 
   const std::vector<std::filesystem::path> modelFolders = ModelFolders(parts);
+  std::set<std::string> met;  // a model named again is packed, or left out, once
   for (std::size_t i = 0; i < paths.size(); ++i) {
     if (!ReportProgress(report, Stage::kReading, paths[i], i, paths.size())) return false;
+    if (!met.insert(paths[i]).second) continue;
     if (!GatherModel(paths[i], parts, modelFolders, machine.models, report)) return false;
   }
   return CheckNothingLeftOut(machineFile, report);

@@ -61,37 +61,52 @@ TEST_F(MachineExportTest, MachineWithoutModelsHoldsOnlyItsDocument) {
 TEST_F(MachineExportTest, MissingAndEmptyModelsAreHandledAsDesigned) {
   dir_.Write("Mill/empty.stl", "");
   ExportReport report;
-  const MachinePackages packages = BuildMachinePackages(
-      WriteMachine(R"({"A":{"Path":"empty.stl"},"B":{"Path":"nowhere.stl"}})"), "", &report);
+  const MachinePackages packages =
+      BuildMachinePackages(WriteMachine(R"({"A":{"Path":"empty.stl"},"B":{"Path":"nowhere.stl"},
+                       "C":[{"Path":"nowhere.stl"},{"Path":"nowhere.stl"}]})"),
+                           "", &report);
   ASSERT_TRUE(packages.ok) << report.error;
   const auto records = Records(packages.machinePackage);
   EXPECT_EQ(Names(records), (std::vector<std::string>{"config.json", "empty.stl"}));
   EXPECT_TRUE(records.at("empty.stl").empty());
   EXPECT_EQ(LeftOutLines(report),
             (std::vector<std::string>{"model \"nowhere.stl\" was not found in " + dir_.text() +
-                                      "Mill/ or " + dir_.text()}));
+                                      "Mill/ or " + dir_.text()}))
+      << "a model named three times is left out once";
 }
 
+// A path may climb out of the machine data folder with "..", and is packed under its own text,
+// as long as it stays inside the machine file's folder.
 TEST_F(MachineExportTest, PathsThatLeaveTheMachineFoldersAreNotPacked) {
   dir_.Write("secret.txt", "outside the machine folders");
-  dir_.Write("Mill/ok.stl", "fine");
-  const std::string machine = dir_.Write("inner/Mill.mcfg", R"({"MachineDefinition":{"P":[
-      {"Path":"../secret.txt"},{"Path":""},{"Path":")" + dir_.path().string() +
-      R"(/secret.txt"},{"Path":"ok.stl"}]}})").string();
+  dir_.Write("inner/common/x.stl", "shared by the machines of inner/");
+  const std::string machine =
+      dir_.Write(
+              "inner/Mill.mcfg",
+              R"({"MachineDefinition":{"P":[
+      {"Path":"../../secret.txt"},{"Path":""},{"Path":")" +
+                  dir_.path().string() +
+                  R"(/secret.txt"},{"Path":"ok.stl"},{"Path":"../common/x.stl"},{"Path":"../secret.txt"}]}})")
+          .string();
   dir_.Write("inner/Mill/config.json", "{}");
   dir_.Write("inner/Mill/ok.stl", "fine");
 
   ExportReport report;
   const MachinePackages packages = BuildMachinePackages(machine, "", &report);
   ASSERT_TRUE(packages.ok) << report.error;
-  EXPECT_EQ(Names(Records(packages.machinePackage)),
-            (std::vector<std::string>{"config.json", "ok.stl"}));
+  const auto records = Records(packages.machinePackage);
+  EXPECT_EQ(Names(records), (std::vector<std::string>{"../common/x.stl", "config.json", "ok.stl"}));
+  EXPECT_EQ(Text(records.at("../common/x.stl")), "shared by the machines of inner/");
+  const std::string outside =
+      " was refused as unsafe: the name leads out of the machine data folder and the machine "
+      "file's folder";
   EXPECT_EQ(LeftOutLines(report),
             (std::vector<std::string>{
-                R"(model "../secret.txt" was refused as unsafe: the name has a ".." component)",
+                R"(model "../../secret.txt")" + outside,
                 R"(model "" was refused as unsafe: the name is empty)",
                 "model \"" + dir_.path().string() +
-                    "/secret.txt\" was refused as unsafe: the name is an absolute path"}));
+                    "/secret.txt\" was refused as unsafe: the name is an absolute path",
+                R"(model "../secret.txt" was not found in )" + dir_.text() + "inner/Mill/"}));
 }
 
 TEST_F(MachineExportTest, MachineDataFolderWithoutConfigurationFails) {
@@ -101,7 +116,8 @@ TEST_F(MachineExportTest, MachineDataFolderWithoutConfigurationFails) {
   const MachinePackages packages = BuildMachinePackages(machine, "", &report);
   EXPECT_FALSE(packages.ok);
   EXPECT_TRUE(packages.machinePackage.empty());
-  EXPECT_NE(report.error.find("Mill/config.json: cannot be opened"), std::string::npos)
+  EXPECT_NE(report.error.find("Mill/config.json: cannot be opened: No such file or directory"),
+            std::string::npos)
       << report.error;
 }
 
@@ -109,7 +125,6 @@ TEST_F(MachineExportTest, DocumentsOfTheWrongShapeFailWithAReason) {
   const std::pair<std::string, const char*> machines[] = {
       {"[]", "not a JSON object"},
       {R"({"MachineDefinition":{"Header":"x"}})", "\"Header\" is a value"},
-      {R"({"MachineDefinition":{"P":{"GUID":{"a":1}}}})", "MachineDefinition/P/GUID is an object"},
       {R"({"MachineDefinition":{"P":[{"Path":["a"]}]}})", "MachineDefinition/P/0/Path is an array"},
       {R"({"MachineDefinition":7})", "definition is a value"},
       {R"({"Other":{}})", "no \"MachineDefinition\""},
@@ -126,6 +141,19 @@ TEST_F(MachineExportTest, DocumentsOfTheWrongShapeFailWithAReason) {
   ExportReport report;
   EXPECT_FALSE(BuildMachinePackages(machine, "", &report).ok);
   EXPECT_NE(report.error.find("Geometry/Path is an object"), std::string::npos) << report.error;
+}
+
+// Nothing reads these "GUID"s: the header's is kept as the file has it, the other one is met by
+// no search of the merge.
+TEST_F(MachineExportTest, GuidsThatNothingReadsMayHoldAnything) {
+  ExportReport report;
+  const MachinePackages packages = BuildMachinePackages(
+      WriteMachine(R"({"Header":{"GUID":{"id":7}},"P":{"GUID":[1]}})"), "Lathe", &report);
+  ASSERT_TRUE(packages.ok) << report.error;
+  const Json::Value definition =
+      ParseJson(Records(packages.machinePackage).at("config.json"))["MachineDefinition"];
+  EXPECT_EQ(definition["Header"]["GUID"]["id"].asInt(), 7);
+  EXPECT_EQ(definition["P"]["GUID"][0].asInt(), 1);
 }
 
 TEST_F(MachineExportTest, ProgressNamesEachModelAndEndsWithTheWholeContent) {
@@ -177,8 +205,10 @@ TEST_F(MachineExportTest, ModelsReachedThroughLinksArePackedOnlyWhenTheyStayInsi
   std::filesystem::create_symlink(outside.path() / "etc" / "hostname", dir_.path() / "host.stl");
   std::filesystem::create_symlink("base.stl", data / "alias.stl");
   std::filesystem::create_directory_symlink("../common", data / "shared");
+  std::filesystem::create_symlink("loop.stl", data / "loop.stl");  // exists, cannot be read
   const std::string machine = WriteMachine(R"({"P":[{"Path":"etclink/hostname"},
-      {"Path":"host.stl"},{"Path":"alias.stl"},{"Path":"shared/spindle.stl"}]})");
+      {"Path":"host.stl"},{"Path":"alias.stl"},{"Path":"shared/spindle.stl"},
+      {"Path":"loop.stl"}]})");
 
   ExportReport report;
   const MachinePackages packages = BuildMachinePackages(machine, "", &report);
@@ -195,7 +225,31 @@ TEST_F(MachineExportTest, ModelsReachedThroughLinksArePackedOnlyWhenTheyStayInsi
                 "model \"etclink/hostname\" was refused: it leads to " + resolved +
                     ", outside the machine data folder and the machine file's folder",
                 "model \"host.stl\" was refused: it leads to " + resolved +
-                    ", outside the machine data folder and the machine file's folder"}));
+                    ", outside the machine data folder and the machine file's folder",
+                "model \"loop.stl\" cannot be read: " + (data / "loop.stl").string() +
+                    ": Too many levels of symbolic links"}));
+}
+
+// The file that is read is the file that was checked: a model swapped for a link to a file
+// outside the machine's folders after it was found, just before it is packed, fails the export.
+TEST_F(MachineExportTest, AModelSwappedForALinkOutsideWhileItIsExportedIsNotRead) {
+  TestFolder outside;
+  const auto secret = outside.Write("secret", "a secret file");
+  dir_.Write("Mill/a.stl", std::string(2 << 20, 'a'));           // packed first, in several slices
+  const auto model = dir_.Write("Mill/b.stl", "a model stl!!");  // as long as the secret
+  const std::string machine = WriteMachine(R"({"A":{"Path":"a.stl"},"B":{"Path":"b.stl"}})");
+  ExportReport report;
+  bool swapped = false;
+  report.progress = [&](const ExportProgress& progress) {
+    if (progress.stage != ExportProgress::Stage::kPacking || std::exchange(swapped, true)) return;
+    std::filesystem::remove(model);
+    std::filesystem::create_symlink(secret, model);
+  };
+  const MachinePackages packages = BuildMachinePackages(machine, "", &report);
+  ASSERT_FALSE(packages.ok) << "packed: " << Text(Records(packages.machinePackage)["b.stl"]);
+  EXPECT_EQ(report.error, model.string() + ": it now leads to " +
+                              std::filesystem::canonical(secret).string() +
+                              ", outside the machine data folder and the machine file's folder");
 }
 
 // A stem of "", "." or ".." would make the machine data folder the machine's own folder or its
@@ -263,14 +317,21 @@ TEST_F(InstallMachineTest, PostThatCannotBeOpenedIsLeftOut) {
   EXPECT_EQ(dir_.Names("MachineCfg/Mill").size(), 2u);
 }
 
-TEST_F(InstallMachineTest, PostThatIsAFolderIsReportedAsLeftOut) {
-  const std::string post = (dir_.path() / "posts").string();
-  std::filesystem::create_directories(post);
-  ExportReport report;
-  ASSERT_TRUE(InstallMachine(WriteMachine("{}"), Target(), "", post, &report)) << report.error;
-  EXPECT_EQ(LeftOutLines(report),
-            (std::vector<std::string>{"external post \"" + post +
-                                      "\" is not a regular file: " + post + " is a folder"}));
+// A post that is there but cannot be read is not "not found": the report says why.
+TEST_F(InstallMachineTest, PostThatIsAFolderOrUnreadableIsReportedAsLeftOut) {
+  const std::string folder = (dir_.path() / "posts").string();
+  std::filesystem::create_directories(folder);
+  const std::string loop = (dir_.path() / "loop.pst").string();
+  std::filesystem::create_symlink("loop.pst", loop);
+  const std::string machine = WriteMachine("{}");
+  for (const auto& [post, line] :
+       {std::pair{folder, "is not a regular file: " + folder + " is a folder"},
+        std::pair{loop, "cannot be read: " + loop + ": Too many levels of symbolic links"}}) {
+    ExportReport report;
+    ASSERT_TRUE(InstallMachine(machine, Target(), "", post, &report)) << report.error;
+    EXPECT_EQ(LeftOutLines(report),
+              (std::vector<std::string>{"external post \"" + post + "\" " + line}));
+  }
 }
 
 TEST_F(InstallMachineTest, StrictInstallFailsOnAnythingLeftOutAndWritesNothing) {

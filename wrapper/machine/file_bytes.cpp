@@ -1,35 +1,45 @@
 #include "wrapper/machine/file_bytes.h"
 
-#include <fstream>
-#include <system_error>
-
 namespace rigwright {
 namespace {
 
 constexpr std::uint64_t kFileSizeLimit = std::uint64_t{1} << 32;
 
-}  // namespace
-
-bool FileCanBeOpened(const std::filesystem::path& path) {
-  // Checked before opening: opening a FIFO waits for a writer, and a device may never end.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  std::ifstream in(path, std::ios::binary);
-  return in.good();
+void SetWhy(std::string* why, const FileForReading& file) {
+  if (why) *why = WhyNotOpened(file);
 }
 
-int ReadFileBytes(const std::filesystem::path& path, Bytes& into) {
-  if (!FileCanBeOpened(path)) return kFileCannotBeOpened;
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return kFileStreamFailed;
-  const std::streamoff size = in.tellg();
-  if (size < 0) return kFileStreamFailed;
-  if (static_cast<std::uint64_t>(size) >= kFileSizeLimit) return kFileTooLarge;
-  if (size == 0) return kFileEmpty;
-  Bytes bytes(static_cast<std::size_t>(size));
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), size);
-  if (!in || in.gcount() != size) return kFileStreamFailed;
+}  // namespace
+
+std::string WhyNotOpened(const FileForReading& file) {
+  return file.failure() == FileForReading::Failure::kNotRegular ? "it " + file.error()
+                                                                : file.error();
+}
+
+bool FileCanBeOpened(const std::filesystem::path& path, std::string* why) {
+  FileForReading file;
+  const bool opened = file.Open(path);
+  if (!opened) SetWhy(why, file);
+  return opened;
+}
+
+int ReadFileBytes(const std::filesystem::path& path, Bytes& into, std::string* why) {
+  FileForReading file;
+  if (!file.Open(path)) {
+    SetWhy(why, file);
+    return kFileCannotBeOpened;
+  }
+  if (file.size() >= kFileSizeLimit) return kFileTooLarge;
+  if (file.size() == 0) return kFileEmpty;
+  Bytes bytes(static_cast<std::size_t>(file.size()));
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::int64_t got = file.Read(std::span(bytes).subspan(at));
+    if (got <= 0) {
+      if (why) *why = got < 0 ? file.error() : "it became shorter while it was read";
+      return kFileStreamFailed;
+    }
+    at += static_cast<std::size_t>(got);
+  }
   into = std::move(bytes);
   return kFileRead;
 }
@@ -43,6 +53,10 @@ std::string ReadFileResultText(int result) {
     case kFileEmpty: return "is empty";
   }
   return "cannot be read (result " + std::to_string(result) + ")";
+}
+
+std::string ReadFailureText(int result, const std::string& why) {
+  return ReadFileResultText(result) + (why.empty() ? "" : ": " + why);
 }
 
 }  // namespace rigwright

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/file_location.h"
 #include "wrapper/package/file_map.h"
 
 namespace rigwright {
@@ -18,15 +19,23 @@ enum ReadFileResult : int {
 };
 
 // Reads the whole file in binary mode into `into`. On any result but kFileRead, `into` is left
-// as it was.
-int ReadFileBytes(const std::filesystem::path& path, Bytes& into);
+// as it was; `why`, when given, then says what the system said when it could not be opened or
+// read ("No such file or directory", "Permission denied", "it is a folder").
+int ReadFileBytes(const std::filesystem::path& path, Bytes& into, std::string* why = nullptr);
 
 // True when the file is a regular file (after following links) and can be opened for reading. A
 // folder, FIFO or device is not a file that can be read, even where the system lets a stream
-// open it; checking first also keeps a FIFO from blocking the caller.
-bool FileCanBeOpened(const std::filesystem::path& path);
+// open it, and a FIFO never blocks the caller. When false, `why` says why, as for ReadFileBytes.
+bool FileCanBeOpened(const std::filesystem::path& path, std::string* why = nullptr);
+
+// Why `file` could not be opened, as `why` of ReadFileBytes says it: "Permission denied", "it is
+// a folder".
+std::string WhyNotOpened(const FileForReading& file);
 
 // "cannot be opened", "is empty", ... for messages that name the file before it.
 std::string ReadFileResultText(int result);
+// The same followed by ": " and `why` when that is not empty: "cannot be opened: Permission
+// denied".
+std::string ReadFailureText(int result, const std::string& why);
 
 }  // namespace rigwright

@@ -1,7 +1,9 @@
 #include "wrapper/machine/machine_document.h"
 
 #include <algorithm>
+#include <exception>
 #include <sstream>
+#include <string_view>
 
 #include "common/path_text.h"
 #include "wrapper/machine/file_bytes.h"
@@ -36,14 +38,74 @@ std::string OnOneLine(const std::string& formatted) {
   return result;
 }
 
-bool GuidMatches(const Json::Value& value, const std::string& guid) {
-  return value.isObject() && value.isMember("GUID") && !IsContainer(value["GUID"]) &&
-         value["GUID"].asString() == guid;
+// What the search for a "GUID" meets in one object.
+enum class GuidMeeting { kOther, kMatch, kMisTyped };
+
+GuidMeeting Meet(const Json::Value& value, const std::string& guid, const Json::Value* exempt) {
+  if (!value.isObject() || !value.isMember("GUID")) return GuidMeeting::kOther;
+  const Json::Value& own = value["GUID"];
+  if (IsContainer(own)) return &value == exempt ? GuidMeeting::kOther : GuidMeeting::kMisTyped;
+  return own.asString() == guid ? GuidMeeting::kMatch : GuidMeeting::kOther;
 }
 
-// Applies one "Models" entry. False only for an entry of the wrong shape.
-bool MergeEntry(Json::Value& definition, const Json::Value& entry, const std::string& place,
-                std::string* error) {
+struct GuidSearch {
+  const std::string& guid;
+  const Json::Value* exempt;              // an object whose "GUID" is never compared
+  const Json::Value* misTyped = nullptr;  // the object whose "GUID" stopped the search
+};
+
+// FindNodeByGuid's search, which stops at the first "GUID" that holds an object or array.
+Json::Value* Search(Json::Value& value, GuidSearch& search) {
+  switch (Meet(value, search.guid, search.exempt)) {
+    case GuidMeeting::kMatch:
+      return &value;
+    case GuidMeeting::kMisTyped:
+      search.misTyped = &value;
+      return nullptr;
+    case GuidMeeting::kOther:
+      break;
+  }
+  if (value.isArray()) {
+    for (Json::Value& element : value) {
+      if (Json::Value* found = Search(element, search)) return found;
+      if (search.misTyped) return nullptr;
+    }
+  } else if (value.isObject()) {
+    for (const std::string& name : value.getMemberNames()) {
+      Json::Value& member = value[name];
+      if (!IsContainer(member)) continue;
+      if (Json::Value* found = Search(member, search)) return found;
+      if (search.misTyped) return nullptr;
+    }
+  }
+  return nullptr;
+}
+
+// The place of `target` inside `value` ("Parts/2"), found again only to name it in a message.
+bool PlaceOf(const Json::Value& value, const Json::Value* target, std::string& place) {
+  if (&value == target) return true;
+  const std::size_t length = place.size();
+  if (value.isArray()) {
+    for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
+      place += "/" + std::to_string(i);
+      if (PlaceOf(value[i], target, place)) return true;
+      place.resize(length);
+    }
+  } else if (value.isObject()) {
+    for (const std::string& name : value.getMemberNames()) {
+      place += "/" + name;
+      if (PlaceOf(value[name], target, place)) return true;
+      place.resize(length);
+    }
+  }
+  return false;
+}
+
+// Applies one "Models" entry. False for an entry of the wrong shape, and for a "GUID" of the
+// wrong shape that the search for the entry's node meets (named by its place below `key`). The
+// header's "GUID" is kept as the file has it and never compared.
+bool MergeEntry(Json::Value& definition, const std::string& key, const Json::Value& entry,
+                const std::string& place, std::string* error) {
   if (entry.isNull()) return true;
   if (!entry.isObject()) {
     SetError(error, place + " is " + TypeName(entry) + ", not an object");
@@ -56,7 +118,19 @@ bool MergeEntry(Json::Value& definition, const Json::Value& entry, const std::st
   }
   const std::string guid = guidValue.isNull() ? std::string() : guidValue.asString();
   if (guid.empty()) return true;
-  Json::Value* node = FindNodeByGuid(definition, guid);
+  constexpr std::string_view kHeader = "Header";
+  const Json::Value* header = definition.isObject()
+                                  ? definition.find(kHeader.data(), kHeader.data() + kHeader.size())
+                                  : nullptr;
+  GuidSearch search{guid, header};
+  Json::Value* node = Search(definition, search);
+  if (search.misTyped) {
+    std::string misTypedPlace = key;
+    PlaceOf(definition, search.misTyped, misTypedPlace);
+    SetError(error,
+             misTypedPlace + "/GUID is " + TypeName((*search.misTyped)["GUID"]) + ", not a string");
+    return false;
+  }
   if (!node) return true;
   (*node)["Geometry"] = entry.isMember("Geometry") ? entry["Geometry"] : Json::Value();
   return true;
@@ -77,17 +151,29 @@ void CollectPaths(const Json::Value& value, std::vector<std::string>& paths) {
 
 bool ReadJsonDocument(const std::filesystem::path& path, Json::Value& root, std::string* error) {
   Bytes bytes;
-  const int result = ReadFileBytes(path, bytes);
+  std::string why;
+  const int result = ReadFileBytes(path, bytes, &why);
   if (result != kFileRead) {
-    SetError(error, Utf8FromPath(path) + ": " + ReadFileResultText(result));
+    SetError(error, Utf8FromPath(path) + ": " + ReadFailureText(result, why));
     return false;
   }
   const char* begin = reinterpret_cast<const char*>(bytes.data());
   const char* end = std::find(begin, begin + bytes.size(), '\0');
+  // Editors on Windows begin UTF-8 text with a byte-order mark, which is no JSON.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (std::string_view(begin, static_cast<std::size_t>(end - begin)).starts_with(kByteOrderMark)) {
+    begin += kByteOrderMark.size();
+  }
   Json::Reader reader;
-  if (!reader.parse(begin, end, root, /*collectComments=*/true)) {
-    SetError(error, Utf8FromPath(path) +
-                        ": not well-formed JSON: " + OnOneLine(reader.getFormattedErrorMessages()));
+  try {
+    if (!reader.parse(begin, end, root, /*collectComments=*/true)) {
+      SetError(error, Utf8FromPath(path) + ": not well-formed JSON: " +
+                          OnOneLine(reader.getFormattedErrorMessages()));
+      return false;
+    }
+  } catch (const std::exception& e) {
+    // The reader throws when the text nests deeper than it is willing to recurse.
+    SetError(error, Utf8FromPath(path) + ": not well-formed JSON: " + e.what());
     return false;
   }
   return true;
@@ -130,10 +216,12 @@ bool MergeUserConfiguration(Json::Value& document, const std::filesystem::path& 
   }
   const Json::Value& models = user["Models"];
   if (!models.isArray()) return true;
+  const std::string key = document.isMember("MachineDefinitionLocked") ? "MachineDefinitionLocked"
+                                                                       : "MachineDefinition";
   std::string entryError;
   for (Json::ArrayIndex i = 0; i < models.size(); ++i) {
     const std::string place = "UserConfiguration/Models/" + std::to_string(i);
-    if (!MergeEntry(*definition, models[i], place, &entryError)) {
+    if (!MergeEntry(*definition, key, models[i], place, &entryError)) {
       SetError(error, file + entryError);
       return false;
     }
@@ -142,19 +230,8 @@ bool MergeUserConfiguration(Json::Value& document, const std::filesystem::path& 
 }
 
 Json::Value* FindNodeByGuid(Json::Value& value, const std::string& guid) {
-  if (GuidMatches(value, guid)) return &value;
-  if (value.isArray()) {
-    for (Json::Value& element : value) {
-      if (Json::Value* found = FindNodeByGuid(element, guid)) return found;
-    }
-  } else if (value.isObject()) {
-    for (const std::string& name : value.getMemberNames()) {
-      Json::Value& member = value[name];
-      if (!IsContainer(member)) continue;
-      if (Json::Value* found = FindNodeByGuid(member, guid)) return found;
-    }
-  }
-  return nullptr;
+  GuidSearch search{guid, nullptr};
+  return Search(value, search);
 }
 
 std::vector<std::string> CollectModelPaths(const Json::Value& definition) {
@@ -163,20 +240,20 @@ std::vector<std::string> CollectModelPaths(const Json::Value& definition) {
   return paths;
 }
 
-std::string FindMisTypedMember(const Json::Value& value, const std::string& place) {
+std::string FindMisTypedPath(const Json::Value& value, const std::string& place) {
   if (value.isObject()) {
     for (const std::string& name : value.getMemberNames()) {
       const Json::Value& member = value[name];
       const std::string memberPlace = place + "/" + name;
-      if ((name == "GUID" || name == "Path") && IsContainer(member)) {
+      if (name == "Path" && IsContainer(member)) {
         return memberPlace + " is " + TypeName(member) + ", not a string";
       }
-      std::string found = FindMisTypedMember(member, memberPlace);
+      std::string found = FindMisTypedPath(member, memberPlace);
       if (!found.empty()) return found;
     }
   } else if (value.isArray()) {
     for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
-      std::string found = FindMisTypedMember(value[i], place + "/" + std::to_string(i));
+      std::string found = FindMisTypedPath(value[i], place + "/" + std::to_string(i));
       if (!found.empty()) return found;
     }
   }

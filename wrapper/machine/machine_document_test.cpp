@@ -34,17 +34,34 @@ TEST_F(MachineDocumentTest, ReadingStopsAtTheFirstNulAndKeepsComments) {
   EXPECT_NE(WriteDocument(root).find("// shop floor 2"), std::string::npos) << WriteDocument(root);
 }
 
-TEST_F(MachineDocumentTest, ReadingFailuresNameTheFile) {
+// Editors on Windows start UTF-8 files with a byte-order mark.
+TEST_F(MachineDocumentTest, AByteOrderMarkIsSkipped) {
   Json::Value root;
   std::string error;
-  EXPECT_FALSE(ReadJsonDocument(dir_.Write("bad.mcfg", "{\"a\": }"), root, &error));
-  EXPECT_EQ(error, (dir_.path() / "bad.mcfg").string() +
-                       ": not well-formed JSON: Line 1, Column 7: Syntax error: value, object or "
-                       "array expected.");
-  EXPECT_FALSE(ReadJsonDocument(dir_.Write("empty.mcfg", ""), root, &error));
-  EXPECT_NE(error.find("empty.mcfg: is empty"), std::string::npos) << error;
-  EXPECT_FALSE(ReadJsonDocument(dir_.path() / "gone.mcfg", root, &error));
-  EXPECT_NE(error.find("gone.mcfg: cannot be opened"), std::string::npos) << error;
+  ASSERT_TRUE(ReadJsonDocument(dir_.Write("m.mcfg", "\xEF\xBB\xBF{\"MachineDefinition\":{}}"), root,
+                               &error))
+      << error;
+  EXPECT_TRUE(root["MachineDefinition"].isObject());
+}
+
+TEST_F(MachineDocumentTest, ReadingFailuresNameTheFileAndSayWhy) {
+  std::filesystem::create_directory(dir_.path() / "folder.mcfg");
+  const std::pair<std::filesystem::path, std::string> cases[] = {
+      {dir_.Write("bad.mcfg", "{\"a\": }"),
+       ": not well-formed JSON: Line 1, Column 7: Syntax error: value, object or array expected."},
+      {dir_.Write("empty.mcfg", ""), ": is empty"},
+      // The system's own words follow ("No such file or directory" here).
+      {dir_.path() / "gone.mcfg", ": cannot be opened: "},
+      {dir_.path() / "folder.mcfg", ": cannot be opened: it is a folder"},
+      // JsonCpp's reader refuses to nest deeper than it can recurse.
+      {dir_.Write("deep.mcfg", std::string(5000, '[')), ": not well-formed JSON: "},
+  };
+  for (const auto& [file, expected] : cases) {
+    Json::Value root;
+    std::string error;
+    EXPECT_FALSE(ReadJsonDocument(file, root, &error)) << file;
+    EXPECT_EQ(error.substr(0, file.string().size() + expected.size()), file.string() + expected);
+  }
 }
 
 TEST_F(MachineDocumentTest, LockedDefinitionIsPreferred) {
@@ -108,6 +125,26 @@ TEST_F(MachineDocumentTest, ConfigurationWithoutModelsMergesNothing) {
   }
 }
 
+// A "GUID" is read where the merge's search meets it: one holding an object or array fails the
+// merge there, naming it; one that no search reaches, and the header's, pass through as they are.
+TEST_F(MachineDocumentTest, OnlyAMisTypedGuidTheSearchMeetsFailsTheMerge) {
+  const Json::Value original = Parse(R"({"MachineDefinition":{
+      "Header":{"GUID":{"id":7}},"X":{"GUID":"x"},"Y":{"GUID":[1]}}})");
+  const std::pair<const char*, const char*> cases[] = {
+      {R"({"UserConfiguration":{"Models":[]}})", ""},
+      {R"({"UserConfiguration":{"Models":[{"GUID":"x","Geometry":1}]}})", ""},
+      {R"({"UserConfiguration":{"Models":[{"GUID":"y","Geometry":1}]}})",
+       "MachineDefinition/Y/GUID is an array, not a string"},
+  };
+  for (const auto& [config, expected] : cases) {
+    Json::Value document = original;
+    std::string error;
+    EXPECT_EQ(Merge(document, config, &error), *expected == '\0') << config;
+    EXPECT_NE(error.find(expected), std::string::npos) << config << " gave: " << error;
+    EXPECT_EQ(document["MachineDefinition"]["Header"], original["MachineDefinition"]["Header"]);
+  }
+}
+
 TEST_F(MachineDocumentTest, ConfigurationOfTheWrongShapeFailsWithAReason) {
   const Json::Value original = Parse(R"({"MachineDefinition":{"GUID":"x"}})");
   const std::pair<const char*, const char*> cases[] = {
@@ -138,12 +175,12 @@ TEST_F(MachineDocumentTest, PathsAreCollectedPreOrderInKeyOrderWithDuplicates) {
             (std::vector<std::string>{"root.stl", "a0.stl", "a0k.stl", "z.stl", "z.stl"}));
 }
 
-TEST_F(MachineDocumentTest, MisTypedGuidOrPathIsNamedByItsPlace) {
-  EXPECT_EQ(FindMisTypedMember(Parse(R"({"A":[{"Path":"ok"},{"Path":{"x":1}}]})"), "Def"),
+TEST_F(MachineDocumentTest, MisTypedPathIsNamedByItsPlace) {
+  EXPECT_EQ(FindMisTypedPath(Parse(R"({"A":[{"Path":"ok"},{"Path":{"x":1}}]})"), "Def"),
             "Def/A/1/Path is an object, not a string");
-  EXPECT_EQ(FindMisTypedMember(Parse(R"({"B":{"GUID":[1]}})"), "Def"),
-            "Def/B/GUID is an array, not a string");
-  EXPECT_EQ(FindMisTypedMember(Parse(R"({"GUID":"g","Path":"p","N":[{"GUID":3}]})"), "Def"), "");
+  EXPECT_EQ(FindMisTypedPath(Parse(R"({"B":{"Path":[1]}})"), "Def"),
+            "Def/B/Path is an array, not a string");
+  EXPECT_EQ(FindMisTypedPath(Parse(R"({"GUID":{"g":1},"Path":"p","N":[{"Path":3}]})"), "Def"), "");
 }
 
 TEST_F(MachineDocumentTest, HeaderAlwaysHoldsGuidAndOnlyExactOrientationsChangeIt) {
