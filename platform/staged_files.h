@@ -66,9 +66,10 @@ class StagedFiles {
   }
 
   // Renames the staged files over their targets, in staging order. A target that cannot be
-  // replaced now (see WhyNotReplaceable) stops the commit before anything is renamed. Each replaced target is kept
-  // under a temporary name until all renames have succeeded. On failure every target is put back
-  // as it was (a target that did not exist is removed again) and the staged files are removed.
+  // replaced now (see WhyNotReplaceable) stops the commit before anything is renamed. Each
+  // replaced target is kept under a temporary name until all renames have succeeded. On failure
+  // every target is put back as it was (a target that did not exist is removed again) and the
+  // staged files are removed.
   bool Commit();
 
   // Why the last failing call failed: the operation, the target's path and what the system said.

@@ -19,8 +19,9 @@ TEST(StagedFilesWin32Test, AFileHeldWithoutSharingItsDeletionStopsTheCommitWithN
   dir.Write("Mill.OrvaneSim", "old sim");
   dir.Write("Mill.OrvaneSimCfg", "old cfg");
   const std::filesystem::path held = dir.path() / "Mill.OrvaneSimCfg";
-  const HANDLE holder = ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE holder =
+      ::CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   std::string error;
   {
