@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace rigwright {
 
@@ -79,9 +81,26 @@ class NewFile {
   std::string error_;
 };
 
-// Puts the file `from` in the place of `to` in one step; an existing `to` is replaced.
+// Puts the file `from` in the place of `to` in one step; an existing `to` is replaced. The new
+// name is flushed to the disk at once unless `syncFolder` is false (the caller then flushes the
+// folder once after many renames; Windows renames are always written through).
 bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
-                           std::string* error);
+                           std::string* error, bool syncFolder = true);
+
+// How WhyNotReplaceable's message for a file held by another program ends.
+inline constexpr std::string_view kHeldByAnotherProgram = "another program is using it";
+
+// Why `target` cannot be replaced now, as far as the system tells before anything is renamed, or
+// nothing (also when `target` does not exist). On Windows a file that another program holds open
+// without sharing its deletion cannot be renamed, replaced or deleted until that program closes
+// it ("cannot replace <target>: " kHeldByAnotherProgram); on Linux nothing holds a file so.
+std::string WhyNotReplaceable(const std::filesystem::path& target);
+
+// Flushes to the disk, together, the closed files `files` (named `shownAs` in messages) and the
+// entries of every folder that holds them: one wait for the disk instead of one a file. False,
+// with `error` set, when the flush fails.
+bool SyncFilesTogether(const std::vector<std::filesystem::path>& files,
+                       const std::vector<std::filesystem::path>& shownAs, std::string* error);
 
 // Makes what stands at `target` reachable under `aside`, a new name in the same folder, so that it
 // can be put back after `target` has been replaced: a second link where the file system has them

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
@@ -178,14 +179,40 @@ void NewFile::Remove() {
 }
 
 bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
-                           std::string* error) {
+                           std::string* error, bool syncFolder) {
   if (std::rename(from.c_str(), to.c_str()) != 0) {
     *error = PosixError("cannot replace", to, errno);
     return false;
   }
   // Makes the rename survive a crash; failure here loses nothing already written.
   std::string ignored;
-  SyncFolder(FolderOf(to), &ignored);
+  if (syncFolder) SyncFolder(FolderOf(to), &ignored);
+  return true;
+}
+
+std::string WhyNotReplaceable(const std::filesystem::path&) { return {}; }
+
+// One syncfs for each file system the files are on writes out their data and every folder entry
+// in one journal commit, where an fsync of each file commits once a file.
+bool SyncFilesTogether(const std::vector<std::filesystem::path>& files,
+                       const std::vector<std::filesystem::path>&, std::string* error) {
+  std::vector<std::filesystem::path> folders;
+  std::vector<dev_t> synced;
+  for (const std::filesystem::path& file : files) {
+    const std::filesystem::path folder = FolderOf(file);
+    if (!folders.empty() && folders.back() == folder) continue;
+    folders.push_back(folder);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat status;
+    bool ok = fd >= 0 && ::fstat(fd, &status) == 0;
+    if (ok && std::find(synced.begin(), synced.end(), status.st_dev) == synced.end()) {
+      ok = ::syncfs(fd) == 0;
+      synced.push_back(status.st_dev);
+    }
+    if (!ok) *error = PosixError("cannot flush the folder", folder, errno);
+    if (fd >= 0) ::close(fd);
+    if (!ok) return false;
+  }
   return true;
 }
 

@@ -179,8 +179,47 @@ void NewFile::Remove() {
   unnamed_ = false;
 }
 
+std::string WhyNotReplaceable(const std::filesystem::path& target) {
+  // The access and sharing a rename over the target needs: the open fails exactly when another
+  // handle to the file does not share its deletion. Folders open too (KeepAside refuses them with
+  // its own words), and a link is asked about itself, not what it leads to.
+  const HANDLE file = ::CreateFileW(
+      target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(file);
+    return {};
+  }
+  const DWORD code = ::GetLastError();
+  if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
+    return "cannot replace " + Utf8FromPath(target) + ": " + std::string(kHeldByAnotherProgram);
+  }
+  // Read-only, or an image being run: the rename would fail the same way.
+  if (code == ERROR_ACCESS_DENIED) return Win32Error("cannot replace", target, code);
+  return {};  // missing, or something the rename itself will tell
+}
+
+// Windows lets only an administrator flush a whole volume, so each file is flushed; its name is
+// written through by the rename.
+bool SyncFilesTogether(const std::vector<std::filesystem::path>& files,
+                       const std::vector<std::filesystem::path>& shownAs, std::string* error) {
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const HANDLE file = ::CreateFileW(files[i].c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool ok = file != INVALID_HANDLE_VALUE && ::FlushFileBuffers(file);
+    const DWORD code = ::GetLastError();
+    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    if (!ok) {
+      *error = Win32Error("cannot write", i < shownAs.size() ? shownAs[i] : files[i], code);
+      return false;
+    }
+  }
+  return true;
+}
+
 bool ReplaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
-                           std::string* error) {
+                           std::string* error, bool) {
   // Write-through: the call returns once the new name is on the disk.
   if (!::MoveFileExW(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -81,10 +81,12 @@ NewFile* StagedFiles::Create(const std::filesystem::path& target) {
   return staged_.back().file.get();
 }
 
-// A staged file is flushed at once, so that a failing disk shows before anything is replaced.
-// Many files are closed as well; the few are kept open, and so unnamed, until the commit.
+// A few staged files are flushed at once, so that a failing disk shows before anything is
+// replaced, and kept open, and so unnamed, until the commit. Many files are closed at once and
+// flushed all together before the commit (SyncManyFiles).
 bool StagedFiles::Settle(Entry& entry) {
-  const bool ok = mode_ == Mode::kManyFiles ? entry.file->Finish() : entry.file->Flush();
+  const bool ok =
+      mode_ == Mode::kManyFiles ? entry.file->Finish(/*sync=*/false) : entry.file->Flush();
   if (!ok) {
     error_ = entry.file->error();
     entry.file.reset();  // removes it
@@ -126,7 +128,7 @@ bool StagedFiles::End() {
 
 bool StagedFiles::Commit() {
   if (open_ && !End()) return false;
-  if (mode_ == Mode::kCrashSafe && !CommitInFolders()) {
+  if (!AllReplaceable() || (mode_ == Mode::kCrashSafe ? !CommitInFolders() : !SyncManyFiles())) {
     RemoveStaged();
     return false;
   }
@@ -139,12 +141,46 @@ bool StagedFiles::Commit() {
     if (!replacedOne) CommitTestPoint("replaced");
     replacedOne = true;
   }
+  // Many renames are flushed once a folder; failure here loses nothing already written.
+  std::filesystem::path synced;
   for (const Entry& entry : staged_) {
     if (entry.kept) RemoveQuietly(entry.aside);
+    if (mode_ == Mode::kManyFiles && FolderOf(entry.target) != synced) {
+      synced = FolderOf(entry.target);
+      std::string ignored;
+      SyncFolder(synced, &ignored);
+    }
   }
   RemoveRecords();
   staged_.clear();
   return true;
+}
+
+// A file that another program holds so that it cannot be replaced (on Windows, Kelmora with the
+// machine open) is found before anything is renamed: found in the middle of the commit, the
+// earlier files would already be moved aside, and on Windows could not be moved back either.
+bool StagedFiles::AllReplaceable() {
+  for (const Entry& entry : staged_) {
+    error_ = check_ ? check_(entry.target) : WhyNotReplaceable(entry.target);
+    if (error_.empty()) continue;
+    if (error_.ends_with(kHeldByAnotherProgram)) {
+      error_ += mode_ == Mode::kCrashSafe
+                    ? "; close it there (the machine in Kelmora) and export again"
+                    : "; close it there and try again";
+    }
+    return false;
+  }
+  return true;
+}
+
+// The data of every staged file and its name, flushed together before any target is replaced.
+bool StagedFiles::SyncManyFiles() {
+  std::vector<std::filesystem::path> files, targets;
+  for (const Entry& entry : staged_) {
+    files.push_back(entry.temporary);
+    targets.push_back(entry.target);
+  }
+  return SyncFilesTogether(files, targets, &error_);
 }
 
 // Names every staged file, flushes the names, and writes each folder's commit record: from here
@@ -184,7 +220,10 @@ bool StagedFiles::CommitInFolders() {
 bool StagedFiles::PutInPlace(Entry& entry) {
   if (entry.aside.empty()) entry.aside = TemporaryPathBeside(entry.target, ".old");
   if (!KeepAside(entry.target, entry.aside, &entry.kept, &error_)) return false;
-  if (!ReplaceFileAtomically(entry.temporary, entry.target, &error_)) return false;
+  if (!ReplaceFileAtomically(entry.temporary, entry.target, &error_,
+                             /*syncFolder=*/mode_ == Mode::kCrashSafe)) {
+    return false;
+  }
   entry.placed = true;
   return true;
 }

@@ -59,9 +59,17 @@ class StagedFiles {
   // Flushes (and in kManyFiles closes) the file started last.
   bool End();
 
-  // Renames the staged files over their targets, in staging order. Each replaced target is kept
-  // under a temporary name until all renames have succeeded. On failure every target is put back
-  // as it was (a target that did not exist is removed again) and the staged files are removed.
+  // Tells why a target cannot be replaced now (WhyNotReplaceable unless set): tests put another
+  // system's rule in place of this one's.
+  void CheckReplaceWith(std::function<std::string(const std::filesystem::path&)> check) {
+    check_ = std::move(check);
+  }
+
+  // Renames the staged files over their targets, in staging order. A target that cannot be
+  // replaced now (see WhyNotReplaceable) stops the commit before anything is renamed. Each
+  // replaced target is kept under a temporary name until all renames have succeeded. On failure
+  // every target is put back as it was (a target that did not exist is removed again) and the
+  // staged files are removed.
   bool Commit();
 
   // Why the last failing call failed: the operation, the target's path and what the system said.
@@ -83,6 +91,8 @@ class StagedFiles {
   bool PrepareFolder(const std::filesystem::path& target);
   NewFile* Create(const std::filesystem::path& target);
   bool Settle(Entry& entry);
+  bool AllReplaceable();
+  bool SyncManyFiles();
   bool CommitInFolders();
   bool PutInPlace(Entry& entry);
   void RollBack();
@@ -92,6 +102,7 @@ class StagedFiles {
   Mode mode_;
   std::function<void(const std::filesystem::path&)> waiting_;
   std::function<bool()> cancelled_;
+  std::function<std::string(const std::filesystem::path&)> check_;
   std::vector<LockedFolder> folders_;  // released after the staged files are gone
   std::vector<Entry> staged_;
   bool open_ = false;  // the last entry was started by Begin and not yet ended

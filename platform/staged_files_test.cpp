@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <future>
 #include <iterator>
@@ -109,6 +110,48 @@ TEST(StagedFilesTest, ReplacedLinksAreRestoredAsLinks) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "link.bin"));
   EXPECT_EQ(ReadText(dir.path() / "real.bin"), "real");
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"link.bin", "real.bin", "taken"}));
+}
+
+// Windows' rule, which Linux lacks: a file another program holds open without sharing its
+// deletion cannot be replaced. The commit stops before anything is renamed, names the file and
+// says why; every earlier file stays as it was and nothing is left beside them.
+TEST(StagedFilesTest, ATargetAnotherProgramHoldsStopsTheCommitWithNothingChanged) {
+  struct Case {
+    StagedFiles::Mode mode;
+    std::vector<std::string> targets;
+    std::string held;
+    std::string advice;
+  };
+  const Case cases[] = {
+      {StagedFiles::Mode::kCrashSafe, {"Mill.OrvaneSim", "Mill.OrvaneSimCfg"}, "Mill.OrvaneSimCfg",
+       "export again"},
+      {StagedFiles::Mode::kCrashSafe, {"Mill.OrvaneSim", "Mill.OrvaneSimCfg"}, "Mill.OrvaneSim",
+       "export again"},
+      {StagedFiles::Mode::kCrashSafe, {"Mill.OrvaneSimBundle"}, "Mill.OrvaneSimBundle",
+       "export again"},
+      {StagedFiles::Mode::kManyFiles, {"a.txt", "b.txt"}, "b.txt", "try again"},
+  };
+  for (const Case& c : cases) {
+    TestFolder dir;
+    for (const std::string& name : c.targets) dir.Write(name, "old " + name);
+    StagedFiles files(c.mode);
+    files.CheckReplaceWith([&](const std::filesystem::path& target) {
+      return target == dir.path() / c.held ? "cannot replace " + target.string() + ": " +
+                                                 std::string(kHeldByAnotherProgram)
+                                           : std::string();
+    });
+    for (const std::string& name : c.targets) {
+      ASSERT_TRUE(files.Stage(dir.path() / name, Bytes("new"))) << files.error();
+    }
+    EXPECT_FALSE(files.Commit()) << c.held;
+    const std::string said = "cannot replace " + (dir.path() / c.held).string() + ": another";
+    EXPECT_EQ(files.error().rfind(said, 0), 0u) << files.error();
+    EXPECT_NE(files.error().find(c.advice), std::string::npos) << files.error();
+    for (const std::string& name : c.targets) EXPECT_EQ(ReadText(dir.path() / name), "old " + name);
+    std::vector<std::string> names = c.targets;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(dir.Names(), names) << c.held;
+  }
 }
 
 TEST(StagedFilesTest, TargetNamesUpToTheSystemsLimitCanBeWritten) {
