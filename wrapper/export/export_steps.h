@@ -152,26 +152,4 @@ bool MakeConfigurationPackage(const GatheredMachine& machine, PackageSigner& sig
 // cannot be decoded.
 std::unique_ptr<PackageSigner> MakeSigner(ExportReport* report);
 
-// Removes a folder that an export made and then did not fill, when it failed.
-class FolderMadeForOutput {
- public:
-  explicit FolderMadeForOutput(const std::string& folder)
-      : folder_(PathFromUtf8(folder)), existed_(std::filesystem::exists(folder_, ignored_)) {}
-  FolderMadeForOutput(const FolderMadeForOutput&) = delete;
-  FolderMadeForOutput& operator=(const FolderMadeForOutput&) = delete;
-  ~FolderMadeForOutput() {
-    if (!existed_ && !kept_) std::filesystem::remove(folder_, ignored_);  // only when empty
-  }
-  bool Keep(bool ok) {
-    kept_ = ok;
-    return ok;
-  }
-
- private:
-  std::error_code ignored_;
-  std::filesystem::path folder_;
-  bool existed_;
-  bool kept_ = false;
-};
-
 }  // namespace rigwright

@@ -1,9 +1,11 @@
 #include "wrapper/machine/machine_document.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <sstream>
 #include <string_view>
+#include <unordered_map>
 
 #include "common/path_text.h"
 #include "wrapper/machine/file_bytes.h"
@@ -101,11 +103,84 @@ bool PlaceOf(const Json::Value& value, const Json::Value* target, std::string& p
   return false;
 }
 
+// Whether `value` is, or holds at any depth, an object with a "GUID" member.
+bool HoldsGuid(const Json::Value& value) {
+  if (value.isObject() && value.isMember("GUID")) return true;
+  for (const Json::Value& element : value) {
+    if (IsContainer(element) && HoldsGuid(element)) return true;
+  }
+  return false;
+}
+
+// What Search finds, for every "GUID" text at once: the definition is walked in search order
+// once, not once per "Models" entry. For each text it keeps the first node that holds it, and it
+// keeps the first "GUID" that cannot be compared; a search stops at whichever of the two comes
+// first, so a mis-typed "GUID" after the match is not met and one before it is.
+class GuidIndex {
+ public:
+  GuidIndex(Json::Value& definition, const Json::Value* exempt)
+      : definition_(definition), exempt_(exempt) {}
+
+  // As Search(definition, {guid, exempt}) would find it: the node, or null with `misTyped` set
+  // when the search stops at a "GUID" of the wrong type first.
+  Json::Value* Find(const std::string& guid, const Json::Value*& misTyped) {
+    if (!built_) Build();
+    const auto match = first_.find(guid);
+    const std::size_t matchOrder = match == first_.end() ? SIZE_MAX : match->second.order;
+    if (misTyped_.node && misTyped_.order < matchOrder) {
+      misTyped = misTyped_.node;
+      return nullptr;
+    }
+    return match == first_.end() ? nullptr : match->second.node;
+  }
+
+  // Called when the tree changed where a "GUID" was or now is (a merged "Geometry" that held
+  // nodes or brings its own): later entries must find what the changed tree holds. Other changes
+  // neither add nor remove an indexed node nor change their order, so the index stays.
+  void Invalidate() { built_ = false; }
+
+ private:
+  struct Place {
+    std::size_t order = 0;
+    Json::Value* node = nullptr;
+  };
+
+  void Build() {
+    first_.clear();
+    misTyped_ = {};
+    order_ = 0;
+    Add(definition_);
+    built_ = true;
+  }
+
+  void Add(Json::Value& value) {
+    if (value.isObject() && value.isMember("GUID")) {
+      const Json::Value& own = value["GUID"];
+      const Place place{order_++, &value};
+      if (!IsContainer(own)) {
+        first_.try_emplace(own.asString(), place);
+      } else if (&value != exempt_ && !misTyped_.node) {
+        misTyped_ = place;
+      }
+    }
+    for (Json::Value& element : value) {
+      if (IsContainer(element)) Add(element);
+    }
+  }
+
+  Json::Value& definition_;
+  const Json::Value* exempt_;
+  bool built_ = false;
+  std::size_t order_ = 0;
+  std::unordered_map<std::string, Place> first_;
+  Place misTyped_;
+};
+
 // Applies one "Models" entry. False for an entry of the wrong shape, and for a "GUID" of the
 // wrong shape that the search for the entry's node meets (named by its place below `key`). The
 // header's "GUID" is kept as the file has it and never compared.
-bool MergeEntry(Json::Value& definition, const std::string& key, const Json::Value& entry,
-                const std::string& place, std::string* error) {
+bool MergeEntry(Json::Value& definition, GuidIndex& index, const std::string& key,
+                const Json::Value& entry, const std::string& place, std::string* error) {
   if (entry.isNull()) return true;
   if (!entry.isObject()) {
     SetError(error, place + " is " + TypeName(entry) + ", not an object");
@@ -118,21 +193,20 @@ bool MergeEntry(Json::Value& definition, const std::string& key, const Json::Val
   }
   const std::string guid = guidValue.isNull() ? std::string() : guidValue.asString();
   if (guid.empty()) return true;
-  constexpr std::string_view kHeader = "Header";
-  const Json::Value* header = definition.isObject()
-                                  ? definition.find(kHeader.data(), kHeader.data() + kHeader.size())
-                                  : nullptr;
-  GuidSearch search{guid, header};
-  Json::Value* node = Search(definition, search);
-  if (search.misTyped) {
+  const Json::Value* misTyped = nullptr;
+  Json::Value* node = index.Find(guid, misTyped);
+  if (misTyped) {
     std::string misTypedPlace = key;
-    PlaceOf(definition, search.misTyped, misTypedPlace);
-    SetError(error,
-             misTypedPlace + "/GUID is " + TypeName((*search.misTyped)["GUID"]) + ", not a string");
+    PlaceOf(definition, misTyped, misTypedPlace);
+    SetError(error, misTypedPlace + "/GUID is " + TypeName((*misTyped)["GUID"]) + ", not a string");
     return false;
   }
   if (!node) return true;
-  (*node)["Geometry"] = entry.isMember("Geometry") ? entry["Geometry"] : Json::Value();
+  Json::Value& geometry = (*node)["Geometry"];
+  Json::Value merged = entry.isMember("Geometry") ? entry["Geometry"] : Json::Value();
+  const bool guidsChange = HoldsGuid(geometry) || HoldsGuid(merged);
+  geometry = std::move(merged);
+  if (guidsChange) index.Invalidate();
   return true;
 }
 
@@ -184,8 +258,8 @@ Json::Value* ChooseDefinition(Json::Value& root, std::string* error) {
     SetError(error, "the document is not a JSON object");
     return nullptr;
   }
-  const char* key = root.isMember("MachineDefinitionLocked") ? "MachineDefinitionLocked"
-                                                              : "MachineDefinition";
+  const char* key =
+      root.isMember("MachineDefinitionLocked") ? "MachineDefinitionLocked" : "MachineDefinition";
   const bool present = root.isMember(key);
   if (!present || root[key].isNull()) {
     SetError(error,
@@ -218,10 +292,15 @@ bool MergeUserConfiguration(Json::Value& document, const std::filesystem::path& 
   if (!models.isArray()) return true;
   const std::string key = document.isMember("MachineDefinitionLocked") ? "MachineDefinitionLocked"
                                                                        : "MachineDefinition";
+  constexpr std::string_view kHeader = "Header";
+  const Json::Value* header =
+      definition->isObject() ? definition->find(kHeader.data(), kHeader.data() + kHeader.size())
+                             : nullptr;
+  GuidIndex index(*definition, header);
   std::string entryError;
   for (Json::ArrayIndex i = 0; i < models.size(); ++i) {
     const std::string place = "UserConfiguration/Models/" + std::to_string(i);
-    if (!MergeEntry(*definition, key, models[i], place, &entryError)) {
+    if (!MergeEntry(*definition, index, key, models[i], place, &entryError)) {
       SetError(error, file + entryError);
       return false;
     }
@@ -262,8 +341,8 @@ std::string FindMisTypedPath(const Json::Value& value, const std::string& place)
 
 bool SettleHeader(Json::Value& definition, std::string_view orientation, std::string* error) {
   if (!definition.isObject()) {
-    SetError(error, "the machine definition is " + std::string(TypeName(definition)) +
-                        ", not an object");
+    SetError(error,
+             "the machine definition is " + std::string(TypeName(definition)) + ", not an object");
     return false;
   }
   Json::Value& header = definition["Header"];

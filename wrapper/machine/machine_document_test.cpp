@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "common/testing/test_folder.h"
 
 namespace rigwright {
@@ -143,6 +145,76 @@ TEST_F(MachineDocumentTest, OnlyAMisTypedGuidTheSearchMeetsFailsTheMerge) {
     EXPECT_NE(error.find(expected), std::string::npos) << config << " gave: " << error;
     EXPECT_EQ(document["MachineDefinition"]["Header"], original["MachineDefinition"]["Header"]);
   }
+}
+
+// The merge as described: one whole search per entry, which stops at a "GUID" that holds an
+// object or array (except the header's).
+Json::Value* SearchEverything(Json::Value& value, const std::string& guid,
+                              const Json::Value* header, bool& misTyped) {
+  if (value.isObject() && value.isMember("GUID")) {
+    const Json::Value& own = value["GUID"];
+    if (own.isObject() || own.isArray()) {
+      misTyped = &value != header;
+      if (misTyped) return nullptr;
+    } else if (own.asString() == guid) {
+      return &value;
+    }
+  }
+  for (Json::Value& element : value) {
+    Json::Value* found = SearchEverything(element, guid, header, misTyped);
+    if (found || misTyped) return found;
+  }
+  return nullptr;
+}
+
+// Nodes whose "GUID"s repeat, a few holding an array, nested in members and in "Geometry".
+Json::Value RandomNode(std::mt19937& random, int depth) {
+  const auto pick = [&](unsigned n) { return random() % n; };
+  Json::Value node(Json::objectValue);
+  if (pick(4) != 0) {
+    node["GUID"] = pick(30) == 0 ? Json::Value(Json::arrayValue) : "g" + std::to_string(pick(12));
+  }
+  for (const char* name : {"Geometry", "Kids", "A"}) {
+    if (depth == 0 || pick(2) == 0) continue;
+    node[name] = RandomNode(random, depth - 1);
+    if (pick(2) == 0) node[name] = Json::Value(Json::arrayValue).append(node[name]);
+  }
+  return node;
+}
+
+// Each "Models" entry's node is found where one whole search finds it, in the tree as the earlier
+// entries left it, and the merge fails at the same entry.
+TEST_F(MachineDocumentTest, IndexedMergeMatchesOneSearchPerEntry) {
+  int failed = 0;
+  for (unsigned seed = 0; seed < 200; ++seed) {
+    std::mt19937 random(seed);
+    Json::Value document;
+    document["MachineDefinition"] = RandomNode(random, 5);
+    document["MachineDefinition"]["Header"]["GUID"] = Json::Value(Json::arrayValue);
+    Json::Value config;
+    for (int i = 0; i < 30; ++i) {
+      Json::Value entry = RandomNode(random, 2);
+      entry["GUID"] = "g" + std::to_string(random() % 14);
+      config["UserConfiguration"]["Models"].append(entry);
+    }
+    Json::Value expected = document;
+    Json::Value& definition = expected["MachineDefinition"];
+    bool expectedOk = true;
+    for (const Json::Value& entry : config["UserConfiguration"]["Models"]) {
+      bool misTyped = false;
+      Json::Value* node =
+          SearchEverything(definition, entry["GUID"].asString(), &definition["Header"], misTyped);
+      expectedOk = !misTyped;
+      if (misTyped) break;
+      if (node) (*node)["Geometry"] = entry.get("Geometry", Json::Value());
+    }
+    EXPECT_EQ(Merge(document, Json::writeString(Json::StreamWriterBuilder(), config)), expectedOk)
+        << seed;
+    EXPECT_EQ(document, expected) << seed;
+    failed += expectedOk ? 0 : 1;
+  }
+  EXPECT_GT(failed, 20);
+  EXPECT_LT(failed, 180);
 }
 
 TEST_F(MachineDocumentTest, ConfigurationOfTheWrongShapeFailsWithAReason) {

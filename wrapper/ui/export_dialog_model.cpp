@@ -92,8 +92,11 @@ ExportDialogModel::Outcome ExportDialogModel::Confirm(
     const std::string& saveAsText, const std::string& postText, ExportWriters& writers,
     const std::function<std::string()>& findSimulatorFolder, ExportReport& report) const {
   const std::string orientation(kDontChangeOrientation);
-  if (!postText.empty() && !FileCanBeOpened(PathFromUtf8(postText))) {
-    return Staying(kPostMissingMessage);
+  std::string why;
+  if (!postText.empty() && !FileCanBeOpened(PathFromUtf8(postText), &why)) {
+    // The fixed text first, then what the system said: a post that is there but cannot be read
+    // ("Permission denied", "it is a folder") is not the same fault as one that is gone.
+    return Staying(std::string(kPostMissingMessage) + "\n\n" + postText + ": " + why);
   }
   if (selection_ == kBundleTarget) {
     if (saveAsText.empty()) return Staying(kNoOutputMessage);

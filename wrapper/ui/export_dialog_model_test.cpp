@@ -98,12 +98,23 @@ TEST_F(ExportDialogModelTest, ProposedFileNameIsTheMachinesStem) {
 
 TEST_F(ExportDialogModelTest, PostIsCheckedBeforeTheSaveAsField) {
   Open("");
-  const auto missingPost = Ok("", dir_.text() + "gone.pst");
-  ASSERT_TRUE(missingPost.message);
-  EXPECT_EQ(missingPost.message->text,
-            "A path to an external post was provided, but the file cannot be found.");
-  EXPECT_EQ(missingPost.message->icon, MessageIcon::kExclamation);
-  EXPECT_FALSE(missingPost.close);
+  // The fixed text, then the post's path and what the system said about it.
+  const std::string fixed =
+      "A path to an external post was provided, but the file cannot be found.\n\n";
+  std::filesystem::create_directory(dir_.path() / "posts");
+  const std::pair<std::string, std::string> posts[] = {
+      {dir_.text() + "gone.pst", ": "},  // the system's words follow, in its own language
+      {dir_.text() + "posts", ": it is a folder"},
+  };
+  for (const auto& [post, why] : posts) {
+    const auto missingPost = Ok("", post);
+    ASSERT_TRUE(missingPost.message);
+    EXPECT_TRUE(missingPost.message->text.starts_with(fixed + post + why))
+        << missingPost.message->text;
+    EXPECT_GT(missingPost.message->text.size(), (fixed + post + ": ").size());
+    EXPECT_EQ(missingPost.message->icon, MessageIcon::kExclamation);
+    EXPECT_FALSE(missingPost.close);
+  }
 
   const auto noOutput = Ok("", "");
   ASSERT_TRUE(noOutput.message);
