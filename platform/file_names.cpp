@@ -2,43 +2,26 @@
 
 #include <algorithm>
 
+#include "common/path_text.h"
+
 namespace rigwright {
 namespace {
 
-// How many continuation bytes follow the byte `lead` in UTF-8; 4 when it cannot begin a character.
-std::size_t ContinuationBytes(unsigned char lead) {
-  if (lead < 0x80) return 0;
-  if (lead < 0xC2) return 4;  // a continuation byte, or the start of an overlong form
-  if (lead < 0xE0) return 1;
-  if (lead < 0xF0) return 2;
-  return lead < 0xF5 ? 3 : 4;
-}
-
-// The UTF-16 form of UTF-8 text; nullopt when the text is not UTF-8 (a stray or missing
-// continuation byte, an overlong form, an encoded surrogate, a code point past U+10FFFF).
+// The UTF-16 form of UTF-8 text; nullopt when the text is not UTF-8.
 std::optional<std::u16string> Utf16FromStrictUtf8(std::string_view text) {
-  static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};  // by continuation bytes
   std::u16string units;
-  for (std::size_t at = 0; at < text.size();) {
-    const unsigned char lead = static_cast<unsigned char>(text[at]);
-    const std::size_t more = ContinuationBytes(lead);
-    if (more > 3 || text.size() - at <= more) return std::nullopt;
-    char32_t code = more == 0 ? lead : lead & (0x3F >> more);
-    for (std::size_t next = at + 1; next <= at + more; ++next) {
-      const unsigned char byte = static_cast<unsigned char>(text[next]);
-      if ((byte & 0xC0) != 0x80) return std::nullopt;
-      code = code << 6 | (byte & 0x3F);
-    }
-    if (code < kLeast[more] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return std::nullopt;
-    }
+  while (!text.empty()) {
+    const std::size_t length = Utf8CharacterLength(text);
+    if (length == 0) return std::nullopt;
+    char32_t code = static_cast<unsigned char>(text[0]) & (length == 1 ? 0x7F : 0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) code = code << 6 | (text[i] & 0x3F);
     if (code < 0x10000) {
       units += static_cast<char16_t>(code);
     } else {
       units += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
       units += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
     }
-    at += more + 1;
+    text.remove_prefix(length);
   }
   return units;
 }
