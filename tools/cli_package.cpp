@@ -440,7 +440,8 @@ int RunVerify(const std::vector<std::string>& args) {
                  "Checks a package the way Kelmora does: header, signature, compressed payload\n"
                  "and records; for a bundle also its machine and configuration packages. The key\n"
                  "is the public half of the key this program signs with, unless a PEM public key\n"
-                 "is given. Record names that extract would refuse are warned about.\n";
+                 "is given. Record names that extract would refuse are warned about, on every\n"
+                 "system also those it would refuse on Windows.\n";
     return kSuccess;
   }
   if (parsed.positional.size() != 1) return UsageError("verify", "needs <package>");
@@ -460,8 +461,9 @@ int RunExtract(const std::vector<std::string>& args) {
                  "Writes the records of a package as files under <folder>, creating it if\n"
                  "needed. Names that are absolute, have a \"..\" component or a backslash, are\n"
                  "empty, or name the same file as another record are refused, and nothing is\n"
-                 "written (no folder either) unless every record can be. Existing files are\n"
-                 "kept unless --overwrite is given.\n";
+                 "written (no folder either) unless every record can be. On Windows letter case\n"
+                 "and the dots and spaces that end a name do not tell files apart, and a name\n"
+                 "must be UTF-8 text. Existing files are kept unless --overwrite is given.\n";
     return kSuccess;
   }
   if (parsed.positional.size() != 2) return UsageError("extract", "needs <package> <folder>");
