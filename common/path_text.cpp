@@ -1,5 +1,7 @@
 #include "common/path_text.h"
 
+#include <algorithm>
+
 namespace rigwright {
 namespace {
 
@@ -33,8 +35,47 @@ std::string WithTrailingSeparator(std::string_view folder) {
   return result;
 }
 
+std::size_t Utf8CharacterLength(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
 std::filesystem::path PathFromUtf8(std::string_view text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+  try {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+  } catch (const std::exception&) {
+    // Where paths are UTF-16 (Windows), text that is not UTF-8 has no form and the conversion
+    // throws. Each byte that is not UTF-8 becomes U+FFFD instead, so that callers get a path
+    // (naming a file that is most likely not there) and an error from the operation on it.
+    std::u8string valid;
+    while (!text.empty()) {
+      const std::size_t length = Utf8CharacterLength(text);
+      valid.append(length ? std::u8string(text.begin(), text.begin() + length) : u8"\uFFFD");
+      text.remove_prefix(std::max<std::size_t>(length, 1));
+    }
+    return std::filesystem::path(valid);
+  }
 }
 
 std::string Utf8FromPath(const std::filesystem::path& path) {

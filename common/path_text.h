@@ -23,7 +23,14 @@ std::string_view StemOf(std::string_view path);
 // The path with one '/' appended unless it is empty or already ends in '\' or '/'.
 std::string WithTrailingSeparator(std::string_view folder);
 
-// A file system path from UTF-8 text, and back. On POSIX both are byte-for-byte copies.
+// The length of the UTF-8 character at the start of `text` (not empty), or 0 when it does not
+// start with one: a stray or missing continuation byte, an overlong form, an encoded surrogate,
+// a code point past U+10FFFF.
+std::size_t Utf8CharacterLength(std::string_view text);
+
+// A file system path from UTF-8 text, and back. On POSIX both are byte-for-byte copies. Where
+// paths are UTF-16 (Windows), each byte of `text` that is not UTF-8 becomes U+FFFD: the
+// conversion never throws.
 std::filesystem::path PathFromUtf8(std::string_view text);
 std::string Utf8FromPath(const std::filesystem::path& path);
 

@@ -33,5 +33,16 @@ TEST(PathTextTest, NonAsciiTextSurvivesTheRoundTrip) {
   EXPECT_EQ(Utf8FromPath(PathFromUtf8(text)), text);
 }
 
+TEST(PathTextTest, TextThatIsNotUtf8GivesAPathWithoutThrowing) {
+  const std::string text =
+      "a\xFF"
+      "b\xED\xA0\x80\xC3\xA4";  // a stray byte, a surrogate, an a-umlaut
+  constexpr bool kUtf16 = sizeof(std::filesystem::path::value_type) == 2;
+  const std::string replaced =
+      "a\xEF\xBF\xBD"
+      "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xC3\xA4";
+  EXPECT_EQ(Utf8FromPath(PathFromUtf8(text)), kUtf16 ? replaced : text);
+}
+
 }  // namespace
 }  // namespace rigwright

@@ -2,7 +2,6 @@
 #include <cryptopp/rsa.h>
 
 #include <algorithm>
-#include <deque>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
@@ -11,6 +10,7 @@
 #include <optional>
 
 #include "common/path_text.h"
+#include "platform/file_names.h"
 #include "platform/file_write.h"
 #include "platform/staged_files.h"
 #include "tools/cli.h"
@@ -18,6 +18,7 @@
 #include "wrapper/package/input_file.h"
 #include "wrapper/package/package_reader.h"
 #include "wrapper/package/package_stream.h"
+#include "wrapper/package/record_names.h"
 #include "wrapper/package/signing_key.h"
 
 namespace rigwright::cli {
@@ -49,8 +50,6 @@ std::string Counted(std::size_t count, const std::string& noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
-std::string Quoted(std::string_view name) { return "\"" + PrintableName(name) + "\""; }
-
 // What is wrong, in words first: a file whose header does not hold is no package at all; one
 // whose signature fails was changed or signed with another key; anything later is damage. The
 // broken rule's name follows for those who look it up.
@@ -71,31 +70,6 @@ std::string Describe(const PackageReadStatus& status) {
   }
   return kind + status.detail + " (" + std::string(PackageErrorName(status.error)) + ")";
 }
-
-// Record names and data sizes as a listing keeps them: every name in one buffer and 16 bytes per
-// record beside it, so that even millions of records cost little more than their names (each at
-// most FileRecord::kMaxNameBytes).
-class RecordList {
- public:
-  void Add(std::string_view name, std::uint64_t dataBytes) {
-    names_.append(name);
-    entries_.push_back({names_.size(), dataBytes});
-  }
-  std::size_t size() const { return entries_.size(); }
-  std::string_view name(std::size_t index) const {
-    const std::size_t begin = index == 0 ? 0 : entries_[index - 1].nameEnd;
-    return std::string_view(names_).substr(begin, entries_[index].nameEnd - begin);
-  }
-  std::uint64_t dataBytes(std::size_t index) const { return entries_[index].dataBytes; }
-
- private:
-  struct Entry {
-    std::size_t nameEnd;  // where the record's name ends in names_
-    std::uint64_t dataBytes;
-  };
-  std::string names_;
-  std::vector<Entry> entries_;
-};
 
 // What reading a package found: its outcome and its records' names and sizes. Records that may
 // be a bundle's packages are read as packages themselves on the way (one level down only), each
@@ -213,123 +187,6 @@ void PrintRecords(const ReadPackage& package) {
   }
 }
 
-// Why `extract` cannot write a record of this name at all (unsafe, or naming no file); nothing
-// when it can, as far as the name alone tells.
-std::optional<std::string> UnusableNameReason(std::string_view name) {
-  if (auto reason = UnsafeRelativePathReason(name, /*allowBackslash=*/false)) return reason;
-  const std::size_t last = name.rfind('/');
-  const std::string_view file = last == std::string_view::npos ? name : name.substr(last + 1);
-  if (file.empty() || file == ".") return "the name does not name a file";
-  return std::nullopt;
-}
-
-// The path a usable name stands for, with its parts joined by single '/' and without "." parts:
-// "./x" is "x", "d//f" is "d/f".
-std::string NormalPath(std::string_view name) {
-  std::string path;
-  for (std::size_t start = 0; start <= name.size();) {
-    const std::size_t end = std::min(name.find('/', start), name.size());
-    const std::string_view part = name.substr(start, end - start);
-    if (!part.empty() && part != ".") {
-      if (!path.empty()) path += '/';
-      path += part;
-    }
-    start = end + 1;
-  }
-  return path;
-}
-
-// Orders paths part by part, as folders nest: '/' sorts before every other byte, so the paths
-// inside a folder follow it directly.
-bool PathBefore(std::string_view a, std::string_view b) {
-  const auto rank = [](char c) { return c == '/' ? 0 : static_cast<unsigned char>(c) + 1; };
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [&](char x, char y) { return rank(x) < rank(y); });
-}
-
-// A record `extract` refuses, and why: its name alone, or a clash with the record `other`.
-struct NameProblem {
-  enum Kind { kUnusable, kSameFile, kInsideOther, kOtherInside };
-  std::size_t record = 0;
-  std::size_t other = 0;
-  Kind kind = kUnusable;
-};
-
-std::string ProblemText(const NameProblem& problem, const RecordList& records) {
-  const std::string other = Quoted(records.name(problem.other));
-  switch (problem.kind) {
-    case NameProblem::kUnusable: return *UnusableNameReason(records.name(problem.record));
-    case NameProblem::kSameFile: return "it names the same file as record " + other;
-    case NameProblem::kInsideOther: return "it would lie inside the file of record " + other;
-    case NameProblem::kOtherInside:
-      return "the file of record " + other + " would lie inside its file";
-  }
-  return {};
-}
-
-// Every record that `extract` refuses, one problem each, in the package's order: names that are
-// unusable, a second name for one file, and a record whose file would lie inside another's (the
-// later of the two records is refused). The names are checked all at once, sorted as paths, so
-// that besides the list only 8 bytes per record are held (and the normal form of the few names
-// that are not in it already).
-std::vector<NameProblem> NameProblems(const RecordList& records) {
-  constexpr std::uint64_t kNormalised = std::uint64_t{1} << 63;
-  std::vector<NameProblem> problems;
-  // A record index, or kNormalised and the index of the normalised path.
-  std::vector<std::uint64_t> paths;
-  paths.reserve(records.size());
-  std::deque<std::pair<std::string, std::size_t>> normalised;  // path, record
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const std::string_view name = records.name(i);
-    if (UnusableNameReason(name)) {
-      problems.push_back({i, i, NameProblem::kUnusable});
-    } else if (std::string path = NormalPath(name); path == name) {
-      paths.push_back(i);
-    } else {
-      paths.push_back(kNormalised | normalised.size());
-      normalised.emplace_back(std::move(path), i);
-    }
-  }
-  const auto path = [&](std::uint64_t key) -> std::string_view {
-    return key & kNormalised ? std::string_view(normalised[key & ~kNormalised].first)
-                             : records.name(key);
-  };
-  const auto record = [&](std::uint64_t key) {
-    return key & kNormalised ? normalised[key & ~kNormalised].second : key;
-  };
-  std::sort(paths.begin(), paths.end(), [&](std::uint64_t a, std::uint64_t b) {
-    return PathBefore(path(a), path(b)) || (path(a) == path(b) && record(a) < record(b));
-  });
-  std::vector<std::uint64_t> folders;  // the paths that the current one may lie inside
-  for (const std::uint64_t at : paths) {
-    const std::string_view inner = path(at);
-    const auto holds = [&](std::string_view outer) {
-      return inner == outer || (inner.starts_with(outer) && inner[outer.size()] == '/');
-    };
-    while (!folders.empty() && !holds(path(folders.back()))) folders.pop_back();
-    if (folders.empty()) {
-      folders.push_back(at);
-      continue;
-    }
-    const std::size_t self = record(at), outer = record(folders.back());
-    if (inner == path(folders.back())) {
-      problems.push_back({self, outer, NameProblem::kSameFile});
-      continue;
-    }
-    problems.push_back(self > outer ? NameProblem{self, outer, NameProblem::kInsideOther}
-                                    : NameProblem{outer, self, NameProblem::kOtherInside});
-    folders.push_back(at);
-  }
-  std::stable_sort(problems.begin(), problems.end(),
-                   [](const NameProblem& a, const NameProblem& b) { return a.record < b.record; });
-  problems.erase(std::unique(problems.begin(), problems.end(),
-                             [](const NameProblem& a, const NameProblem& b) {
-                               return a.record == b.record;
-                             }),
-                 problems.end());
-  return problems;
-}
-
 bool LoadVerificationKey(const Arguments& parsed, CryptoPP::RSAFunction& key) {
   std::string error;
   const std::string pemFile = parsed.Option("--public-key");
@@ -346,15 +203,16 @@ bool LoadVerificationKey(const Arguments& parsed, CryptoPP::RSAFunction& key) {
 }
 
 // Prints one line for a verified package, and a warning for each name that `extract` would
-// refuse.
+// refuse. The names are checked by Windows' rule on every system: a package travels, and two
+// names that are one file there deserve a warning wherever the package is made or checked.
 bool ReportVerified(const std::string& label, const ReadPackage& package, int indent) {
   if (!package.status.ok()) return Refuse(label, Describe(package.status));
   std::cout << std::string(indent, ' ') << label << ": OK, signature verified, "
             << Counted(package.records.size(), "record") << "\n";
-  for (const NameProblem& problem : NameProblems(package.records)) {
-    Warning(label + ": extract would refuse record " +
-            Quoted(package.records.name(problem.record)) + ": " +
-            ProblemText(problem, package.records));
+  for (const NameProblem& problem : NameProblems(package.records, WindowsFileNameKey)) {
+    Warning(label + (problem.byRule ? ": extract on Windows" : ": extract") +
+            " would refuse record " + QuotedName(package.records.name(problem.record)) + ": " +
+            ProblemText(problem, package.records, WindowsFileNameKey));
   }
   return true;
 }
@@ -447,8 +305,8 @@ class ExtractingSink : public RecordSink {
   bool BeginRecord(std::string_view name, std::uint64_t dataBytes) override {
     if (CancelRequested()) return Cancelled();
     names_.Add(name, dataBytes);
-    if (auto reason = UnusableNameReason(name)) return Refused(name, *reason);
-    const fs::path relative = PathFromUtf8(std::string(name)).lexically_normal();
+    if (auto reason = UnwritableNameReason(name, FileNameKey)) return Refused(name, *reason);
+    const fs::path relative = PathFromUtf8(NormalPath(name));
     if (const std::string problem = FolderProblem(folder_, relative, overwrite_);
         !problem.empty()) {
       // What is in the way may be a folder made for an earlier record: then the names clash.
@@ -474,9 +332,10 @@ class ExtractingSink : public RecordSink {
 
   // Refuses the first record whose name clashes with another's; true when one does.
   bool NamesClash() {
-    const std::vector<NameProblem> problems = NameProblems(names_);
+    const std::vector<NameProblem> problems = NameProblems(names_, FileNameKey);
     if (problems.empty()) return false;
-    Refused(names_.name(problems.front().record), ProblemText(problems.front(), names_));
+    Refused(names_.name(problems.front().record),
+            ProblemText(problems.front(), names_, FileNameKey));
     return true;
   }
 
@@ -486,7 +345,7 @@ class ExtractingSink : public RecordSink {
 
  private:
   bool Refused(std::string_view name, const std::string& reason) {
-    problem_ = {{}, "record " + Quoted(name) + " refused: " + reason};
+    problem_ = {{}, "record " + QuotedName(name) + " refused: " + reason};
     return false;
   }
   bool Failed() {
@@ -581,7 +440,8 @@ int RunVerify(const std::vector<std::string>& args) {
                  "Checks a package the way Kelmora does: header, signature, compressed payload\n"
                  "and records; for a bundle also its machine and configuration packages. The key\n"
                  "is the public half of the key this program signs with, unless a PEM public key\n"
-                 "is given. Record names that extract would refuse are warned about.\n";
+                 "is given. Record names that extract would refuse are warned about, on every\n"
+                 "system also those it would refuse on Windows.\n";
     return kSuccess;
   }
   if (parsed.positional.size() != 1) return UsageError("verify", "needs <package>");
@@ -601,8 +461,9 @@ int RunExtract(const std::vector<std::string>& args) {
                  "Writes the records of a package as files under <folder>, creating it if\n"
                  "needed. Names that are absolute, have a \"..\" component or a backslash, are\n"
                  "empty, or name the same file as another record are refused, and nothing is\n"
-                 "written (no folder either) unless every record can be. Existing files are\n"
-                 "kept unless --overwrite is given.\n";
+                 "written (no folder either) unless every record can be. On Windows letter case\n"
+                 "and the dots and spaces that end a name do not tell files apart, and a name\n"
+                 "must be UTF-8 text. Existing files are kept unless --overwrite is given.\n";
     return kSuccess;
   }
   if (parsed.positional.size() != 2) return UsageError("extract", "needs <package> <folder>");

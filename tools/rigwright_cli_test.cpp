@@ -512,7 +512,8 @@ TEST_F(CliTest, ExtractOfAPackageDamagedAtItsEndWritesNothing) {
 
 TEST_F(CliTest, NamesThatExtractWouldRefuseAreWarnedAboutAndPrintedEscaped) {
   const std::string package =
-      CraftedPackage({"./x", "x", "a\\b", "evil\x1B[2J.stl", "line\nbreak"});
+      CraftedPackage({"./x", "x", "a\\b", "evil\x1B[2J.stl", "line\nbreak", "A.txt", "a.txt",
+                      "no\xFFutf8"});
   const Outcome verified = Run({"verify", package});
   EXPECT_EQ(verified.status, 0) << verified.err;
   EXPECT_NE(verified.err.find("warning: " + package +
@@ -523,7 +524,14 @@ TEST_F(CliTest, NamesThatExtractWouldRefuseAreWarnedAboutAndPrintedEscaped) {
   EXPECT_NE(verified.err.find("record \"a\\\\b\": the name contains a backslash"),
             std::string::npos)
       << verified.err;
-  EXPECT_EQ(CountLines(verified.err), 2) << verified.err;
+  // Names that are one file, or none, on Windows are warned about on every system.
+  EXPECT_NE(verified.err.find(": extract on Windows would refuse record \"a.txt\": it names the "
+                              "same file as record \"A.txt\""),
+            std::string::npos)
+      << verified.err;
+  EXPECT_NE(verified.err.find("record \"no\\xFFutf8\": the name is not UTF-8"), std::string::npos)
+      << verified.err;
+  EXPECT_EQ(CountLines(verified.err), 4) << verified.err;
 
   const Outcome listed = Run({"list", package});
   EXPECT_NE(listed.out.find("  evil\\x1B[2J.stl\n"), std::string::npos) << listed.out;
