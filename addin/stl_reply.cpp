@@ -129,7 +129,7 @@ bool IsDeviceName(std::string_view name) {
   for (std::string_view prefix : kNumberedDevices) {
     if (base.compare(0, prefix.size(), prefix) != 0) continue;
     const std::string_view digit = std::string_view(base).substr(prefix.size());
-    if (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') return true;
+    if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') return true;
     const auto isDigit = [&](std::string_view superscript) { return digit == superscript; };
     if (std::any_of(std::begin(kSuperscriptDigits), std::end(kSuperscriptDigits), isDigit)) {
       return true;

@@ -258,7 +258,7 @@ TEST(StlNamingTest, DeviceNamesAreMadeSafe) {
       {"COM1", true, "_COM1.stl"},        {"lpt9.a.b", false, "_lpt9.a.stl"},
       {"CON  ", true, "_CON  .stl"},      {"nul..", true, "_nul...stl"},
       {"com\xc2\xb9", true, "_com\xc2\xb9.stl"},  {"CONIN$", true, "_CONIN$.stl"},
-      {"COM0", true, "COM0.stl"},         {"COM10", true, "COM10.stl"},
+      {"LPT0", true, "_LPT0.stl"},        {"COM10", true, "COM10.stl"},
       {"CONSOLE", true, "CONSOLE.stl"},   {"CON:", true, "CON_.stl"},
       {"my nul", true, "my nul.stl"},     {" CON", true, " CON.stl"},
   };
