@@ -53,7 +53,8 @@ TEST_F(StlFallbackDialogTest, WhileTheAddinAnswersTheEditorTicksAndTakesNoInput)
   TestFolder runtime;
   ScopedEnvironment environment;
   environment.Set("XDG_RUNTIME_DIR", runtime.path().string());
-  const std::string pipe = R"(\\.\pipe\StlFallbackDialogTest-)" + std::to_string(std::random_device()());
+  const std::string pipe =
+      R"(\\.\pipe\StlFallbackDialogTest-)" + std::to_string(std::random_device()());
   std::string error;
   const auto server = ListenOnPipe(pipe, &error);
   ASSERT_TRUE(server) << error;
