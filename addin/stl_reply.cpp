@@ -6,6 +6,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <set>
 
 #include "addin/stl_generation.h"
@@ -26,6 +27,12 @@ constexpr std::string_view kNothingChosen =
 constexpr std::string_view kStlExtension = ".stl";
 // Separators, what common file systems refuse, and the reply's own separators.
 constexpr std::string_view kUnsafeCharacters = "/\\<>:\"|?*;@";
+
+// Names Windows gives to devices in every folder: a file of such a base name is the device, so
+// what is written there goes nowhere. The digit may also be a superscript one, in UTF-8.
+constexpr std::string_view kDeviceNames[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+constexpr std::string_view kNumberedDevices[] = {"com", "lpt"};
+constexpr std::string_view kSuperscriptDigits[] = {"\xc2\xb9", "\xc2\xb2", "\xc2\xb3"};
 
 bool IsPositiveNumber(double value) { return value > 0 && std::isfinite(value); }
 
@@ -113,12 +120,32 @@ double ReadTolerance(std::string_view text) {
   return result.ec == std::errc() ? value : 0;
 }
 
+bool IsDeviceName(std::string_view name) {
+  // Windows looks at the part before the first '.', without its trailing spaces, in any case.
+  std::string base = FoldCase(name.substr(0, name.find('.')));
+  base.erase(base.find_last_not_of(' ') + 1);
+  const auto is = [&](std::string_view device) { return base == device; };
+  if (std::any_of(std::begin(kDeviceNames), std::end(kDeviceNames), is)) return true;
+  for (std::string_view prefix : kNumberedDevices) {
+    if (base.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string_view digit = std::string_view(base).substr(prefix.size());
+    if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') return true;
+    const auto isDigit = [&](std::string_view superscript) { return digit == superscript; };
+    if (std::any_of(std::begin(kSuperscriptDigits), std::end(kSuperscriptDigits), isDigit)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string SafeFileNameText(std::string_view text) {
   std::string safe(text);
   for (char& c : safe) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || kUnsafeCharacters.find(c) != std::string_view::npos) c = '_';
   }
+  // The same on every system, so that the editor is sent the same names everywhere.
+  if (IsDeviceName(safe)) safe.insert(0, 1, '_');
   return safe;
 }
 

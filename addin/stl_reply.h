@@ -56,7 +56,9 @@ std::string StlFileNameForTypedName(std::string_view name);
 std::string StlFileNameForLevel(std::string_view levelName);
 
 // `text` with every character that could lead out of the working folder, that a file system
-// refuses in a file name, or that the reply format reserves (";" and "@"), replaced by "_".
+// refuses in a file name, or that the reply format reserves (";" and "@"), replaced by "_"; and
+// "_" put before a name whose part before the first '.' names a device on Windows ("CON", "nul",
+// "COM1", "LPT9", "aux.part", "CON  "), on every system.
 std::string SafeFileNameText(std::string_view text);
 
 }  // namespace rigwright

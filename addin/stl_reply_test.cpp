@@ -245,6 +245,29 @@ TEST(StlNamingTest, TypedNamesLoseTheirLastExtensionAndLevelNamesKeepTheirDots) 
   EXPECT_EQ(SafeFileNameText("a<b>c:d\"e|f?g*h\ti"), "a_b_c_d_e_f_g_h_i");
 }
 
+// Windows opens a device for these base names whatever follows the first '.', whatever the case
+// and with trailing spaces; every system gives the same names so replies are alike everywhere.
+TEST(StlNamingTest, DeviceNamesAreMadeSafe) {
+  const struct {
+    const char* typed;  // a typed name, or the level name when `level` is set
+    bool level;
+    const char* file;
+  } cases[] = {
+      {"CON", false, "_CON.stl"},         {"nul", true, "_nul.stl"},
+      {"Aux.part", false, "_Aux.stl"},    {"prn.x", true, "_prn.x.stl"},
+      {"COM1", true, "_COM1.stl"},        {"lpt9.a.b", false, "_lpt9.a.stl"},
+      {"CON  ", true, "_CON  .stl"},      {"nul..", true, "_nul...stl"},
+      {"com\xc2\xb9", true, "_com\xc2\xb9.stl"},  {"CONIN$", true, "_CONIN$.stl"},
+      {"LPT0", true, "_LPT0.stl"},        {"COM10", true, "COM10.stl"},
+      {"CONSOLE", true, "CONSOLE.stl"},   {"CON:", true, "CON_.stl"},
+      {"my nul", true, "my nul.stl"},     {" CON", true, " CON.stl"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.level ? StlFileNameForLevel(c.typed) : StlFileNameForTypedName(c.typed), c.file)
+        << c.typed;
+  }
+}
+
 TEST(StlNamingTest, ToleranceReadsTheLongestNumericPrefix) {
   EXPECT_DOUBLE_EQ(ReadTolerance("0.05mm"), 0.05);
   EXPECT_DOUBLE_EQ(ReadTolerance(" \t2.5"), 2.5);

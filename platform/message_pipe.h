@@ -48,6 +48,10 @@ class PipeConnection {
   // the server's owner never waits for a client that stays silent.
   virtual PipeReadResult ReadWithin(std::size_t maxBytes, std::chrono::milliseconds limit,
                                     std::string* message) = 0;
+  // Lets the process at the other end bring its windows to the foreground while this process's
+  // window is there: Windows refuses a process the foreground unless the one there allows it.
+  // Nothing to do where the system has no such rule.
+  virtual void AllowPeerToTakeForeground() {}
 };
 
 // The listening end. Thread safety: Wake() may be called from any thread while another thread

@@ -167,6 +167,13 @@ class Win32PipeConnection final : public PipeConnection {
     return Receive(maxBytes, static_cast<DWORD>(ms), wake(), message);
   }
 
+  void AllowPeerToTakeForeground() override {
+    ULONG peer = 0;
+    const BOOL known = server_ ? ::GetNamedPipeClientProcessId(pipe_, &peer)
+                               : ::GetNamedPipeServerProcessId(pipe_, &peer);
+    if (known) ::AllowSetForegroundWindow(peer);  // refused when not in front: nothing to allow
+  }
+
  private:
   HANDLE wake() const { return server_ ? server_->wake.get() : nullptr; }
 

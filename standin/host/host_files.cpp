@@ -2,9 +2,11 @@
 #include "hostapi/host_files.h"
 
 #include <array>
+#include <string>
 
 #include "standin/host/binary_stl.h"
 #include "standin/host/host_state.h"
+#include "standin/host/not_inherited_mode.h"
 #include "standin/host/tessellation.h"
 
 namespace {
@@ -19,11 +21,10 @@ bool IsStlKind(std::uint32_t kind) {
   return false;
 }
 
-// The C library mode for a host mode; "e" keeps the descriptor out of child processes.
-const char* LibraryMode(const std::string& mode) {
-  if (mode == "wb") return "wbe";
-  if (mode == "rb") return "rbe";
-  return nullptr;
+// The C library mode for a host mode, kept out of child processes; empty for a mode we lack.
+std::string LibraryMode(const std::string& mode) {
+  if (mode != "wb" && mode != "rb") return {};
+  return mode + rigwright::standin::kNotInheritedMode;
 }
 
 }  // namespace
@@ -34,9 +35,9 @@ MCFileBase::~MCFileBase() { Close(); }
 
 bool MCFileBase::Open(const std::string& name, const std::string& mode, int /*share*/) {
   Close();
-  const char* libraryMode = LibraryMode(mode);
-  if (!libraryMode || name.empty()) return false;
-  file_ = std::fopen(name.c_str(), libraryMode);
+  const std::string libraryMode = LibraryMode(mode);
+  if (libraryMode.empty() || name.empty()) return false;
+  file_ = std::fopen(name.c_str(), libraryMode.c_str());
   return file_ != nullptr;
 }
 

@@ -12,6 +12,11 @@ class DialogStlRequestUser final : public StlRequestUser {
   std::vector<std::string> ChooseStlFiles() override;
   void TellFilesLeftOut(int count) override;
   void TellFileRefused(const std::string& text) override;
+  // On the toolkit's thread: the exchange runs on a thread of its own while every top-level
+  // window is disabled and a nested event loop keeps them painted and their timers running (a
+  // window that handles no messages for a few seconds is "Not Responding" on Windows, and the
+  // user may be offered to end the program). Elsewhere the exchange runs on the calling thread.
+  void AwaitExchange(const std::function<void()>& exchange) override;
 };
 
 // The callback registered with the engine's SetCreateSTLFunc. `buffer` holds at least 10240

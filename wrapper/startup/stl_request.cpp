@@ -16,12 +16,27 @@ std::string& PipeNameStore() {
 }
 
 // The reply as the add-in sent it, or nothing when the pipe could not carry the request.
-std::optional<std::string> AskAddin(std::string_view pipeName) {
+std::optional<std::string> ExchangeWithAddin(std::string_view pipeName) {
   const auto connection = ConnectToPipeWhenFree(pipeName, kBusyPipeWait);
-  if (!connection || !connection->Write(kStlRequest)) return std::nullopt;
+  if (!connection) return std::nullopt;
+  // The picker comes up in front only when this process, in front now, lets the add-in's do so.
+  connection->AllowPeerToTakeForeground();
+  if (!connection->Write(kStlRequest)) return std::nullopt;
   std::string reply;
   if (connection->Read(kStlBufferSize, &reply) != PipeReadResult::kMessage) return std::nullopt;
   reply.resize(std::min(reply.size(), reply.find('\0')));
+  return reply;
+}
+
+std::optional<std::string> AskAddin(std::string_view pipeName, StlRequestUser& user) {
+  std::optional<std::string> reply;
+  user.AwaitExchange([&]() noexcept {
+    try {
+      reply = ExchangeWithAddin(pipeName);
+    } catch (...) {
+      reply.reset();  // out of memory: the user picks in the file dialog instead
+    }
+  });
   return reply;
 }
 
@@ -41,7 +56,7 @@ std::vector<std::string> ChoosePassableFiles(StlRequestUser& user) {
 }  // namespace
 
 std::string RequestStlFiles(std::string_view pipeName, StlRequestUser& user) {
-  std::optional<std::string> reply = AskAddin(pipeName);
+  std::optional<std::string> reply = AskAddin(pipeName, user);
   if (!reply) reply = JoinStlEntries(ChoosePassableFiles(user));
   FittedStlReply fitted = FitStlReply(*reply);
   if (fitted.entriesLeftOut > 0) user.TellFilesLeftOut(fitted.entriesLeftOut);

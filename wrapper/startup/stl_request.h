@@ -2,6 +2,7 @@
 // over the pipe, and when the add-in cannot be reached the user picks STL files in a file dialog.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,9 +20,15 @@ class StlRequestUser {
   // Tells the user why the chosen file cannot go to the editor (`text`, naming it), before the
   // file dialog is offered again.
   virtual void TellFileRefused(const std::string& text) = 0;
+  // Runs `exchange`, which waits on the pipe for as long as the user works in the add-in's picker,
+  // and returns once it has ended. `exchange` throws nothing. The default runs it on the calling
+  // thread; a user in front of windows keeps them painted and their timers running meanwhile,
+  // without taking input, as a modal dialog does.
+  virtual void AwaitExchange(const std::function<void()>& exchange) { exchange(); }
 };
 
-// Sends the STL request on `pipeName` and returns the reply, or what the user chooses through
+// Sends the STL request on `pipeName` (after allowing the add-in to bring its picker to the
+// foreground) through `user.AwaitExchange`, and returns the reply, or what the user chooses through
 // `user` when the pipe is missing, stays busy for `kBusyPipeWait`
 // (five seconds), or the exchange fails. A file
 // whose path holds ";" is refused and the user chooses again. An empty reply is an answer
