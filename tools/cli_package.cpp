@@ -12,6 +12,7 @@
 #include "common/path_text.h"
 #include "platform/file_names.h"
 #include "platform/file_write.h"
+#include "platform/made_folders.h"
 #include "platform/staged_files.h"
 #include "tools/cli.h"
 #include "tools/cli_cancel.h"
@@ -230,49 +231,6 @@ bool VerifyTree(const std::string& label, const ReadPackage& outer) {
   }
   return ok;
 }
-
-// Folders made for an extraction. Unless kept, they are removed again when this ends; a folder
-// that is not empty (something else put files there) stays.
-class MadeFolders {
- public:
-  MadeFolders() = default;
-  MadeFolders(const MadeFolders&) = delete;
-  MadeFolders& operator=(const MadeFolders&) = delete;
-  ~MadeFolders() {
-    if (kept_) return;
-    for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder) {
-      std::error_code ignored;
-      fs::remove(*folder, ignored);
-    }
-  }
-
-  // Makes `folder` and every missing folder above it, remembering each one made.
-  bool Make(fs::path folder, std::error_code& error) {
-    folder = folder.lexically_normal();
-    if (!folder.has_filename()) folder = folder.parent_path();
-    std::vector<fs::path> missing;
-    for (fs::path at = folder; !at.empty(); at = at.parent_path()) {
-      std::error_code ignored;
-      if (fs::exists(fs::symlink_status(at, ignored))) break;
-      missing.push_back(at);
-      if (at == at.parent_path()) break;
-    }
-    for (auto at = missing.rbegin(); at != missing.rend(); ++at) {
-      if (fs::create_directory(*at, error)) {
-        made_.push_back(*at);
-      } else if (error) {
-        return false;
-      }
-    }
-    return true;
-  }
-
-  void Keep() { kept_ = true; }
-
- private:
-  std::vector<fs::path> made_;
-  bool kept_ = false;
-};
 
 // Why the file that `relative` names cannot be written under `folder`; empty when it can.
 std::string FolderProblem(const fs::path& folder, const fs::path& relative, bool overwrite) {
