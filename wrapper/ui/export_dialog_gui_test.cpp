@@ -161,8 +161,9 @@ class ChooseInFileDialog final : public wxExpectModalBase<wxFileDialog> {
 };
 
 TEST_F(ExportDialogGuiTest, TheSaveAsBrowserAsksBeforeReplacingTheFileItsExtensionNames) {
-  const std::string bundle = Utf8FromPath(dir_.Write("out/Mill.OrvaneSimBundle", "earlier"));
+  dir_.Write("out/Mill.OrvaneSimBundle", "earlier");
   const std::string typed = dir_.text() + "out/Mill";  // the dialog saw no file of this name
+  const std::string bundle = typed + ".OrvaneSimBundle";
   auto dialog = Open("/m/Mill.mcfg");
   CMyEditBrowseCtrl* field = dialog->saveAsField();
   const auto browse = [field] {
