@@ -40,6 +40,21 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
+// Starts the tool with its standard error on `err`; its output goes nowhere.
+pid_t Start(const std::vector<std::string>& args, const std::string& err) {
+  const pid_t child = ::fork();
+  if (child != 0) return child;
+  const int errFd = ::open(err.c_str(), O_RDWR | O_NOCTTY | O_CREAT | O_TRUNC, 0600);
+  const int nullFd = ::open("/dev/null", O_WRONLY);
+  ::dup2(errFd, 2);
+  ::dup2(nullFd, 1);
+  std::vector<char*> argv = {const_cast<char*>(RIGWRIGHT_CLI)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  ::execv(RIGWRIGHT_CLI, argv.data());
+  ::_exit(127);
+}
+
 class CliTest : public MachineFolderTest {
  protected:
   Outcome Run(const std::vector<std::string>& args, const std::string& environment = "") {
@@ -210,13 +225,8 @@ TEST_F(CliTest, CancellingSignalsStopTheExportAndKeepTheEarlierBundle) {
 
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(::strsignal(signal));
-    const pid_t child = ::fork();
+    const pid_t child = Start({"bundle", machine, bundle}, err);
     ASSERT_NE(child, -1);
-    if (child == 0) {
-      std::freopen(err.c_str(), "w", stderr);
-      ::execl(RIGWRIGHT_CLI, RIGWRIGHT_CLI, "bundle", machine.c_str(), bundle.c_str(), nullptr);
-      ::_exit(127);
-    }
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ::kill(child, signal);
     int status = 0;
@@ -237,21 +247,6 @@ std::map<std::string, Bytes> FilesIn(const std::filesystem::path& folder) {
     files[entry.path().filename().string()] = ReadBytes(entry.path());
   }
   return files;
-}
-
-// Starts the tool with its standard error on `err`; its output goes nowhere.
-pid_t Start(const std::vector<std::string>& args, const std::string& err) {
-  const pid_t child = ::fork();
-  if (child != 0) return child;
-  const int errFd = ::open(err.c_str(), O_RDWR | O_NOCTTY | O_CREAT, 0600);
-  const int nullFd = ::open("/dev/null", O_WRONLY);
-  ::dup2(errFd, 2);
-  ::dup2(nullFd, 1);
-  std::vector<char*> argv = {const_cast<char*>(RIGWRIGHT_CLI)};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  ::execv(RIGWRIGHT_CLI, argv.data());
-  ::_exit(127);
 }
 
 int ExitStatus(pid_t child) {
@@ -629,14 +624,8 @@ TEST_F(CliTest, CancellingSignalsStopExtractAndLeaveNothing) {
   const std::string err = (dir_.path() / "stderr.txt").string();
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(::strsignal(signal));
-    const pid_t child = ::fork();
+    const pid_t child = Start({"extract", package, (out / "x").string()}, err);
     ASSERT_NE(child, -1);
-    if (child == 0) {
-      std::freopen(err.c_str(), "w", stderr);
-      ::execl(RIGWRIGHT_CLI, RIGWRIGHT_CLI, "extract", package.c_str(), (out / "x").c_str(),
-              nullptr);
-      ::_exit(127);
-    }
     // Signalled once files are staged: the handler is in place by then.
     int status = 0;
     std::error_code ignored;
