@@ -6,6 +6,7 @@
 #include "common/machine_folder.h"
 #include "common/machine_library_seed.h"
 #include "common/path_text.h"
+#include "common/support_log.h"
 #include "platform/install_settings.h"
 #include "platform/native_paths.h"
 #include "platform/process_window.h"
@@ -47,7 +48,12 @@ std::int32_t AddinVersionFor(std::int32_t hostVersion) {
 
 std::string WrapperFileName() { return ProgramFileName(kWrapperName); }
 
-std::string ReadInstallFolder() { return InstallFolder(); }
+std::string ReadInstallFolder() {
+  std::string source;
+  std::string folder = InstallFolder(&source);
+  LogInfo("install folder " + folder + " (from " + source + ")");
+  return folder;
+}
 
 std::vector<std::string> WrapperArguments(const LaunchValues& values, const std::string& pipeName,
                                           int unit) {
@@ -65,6 +71,8 @@ void EditorLauncher::LaunchEditor() {
   std::string machineFolder = PrepareMachineFolder(installFolder);
   MakeLinkOnce({installFolder + WrapperFileName(), kWrapperLanguage, std::move(machineFolder)});
   if (WrapperRunning()) {
+    LogInfo("the wrapper runs already (process " + std::to_string(link_->wrapper()->id()) +
+            "): brought to the front");
     BringWrapperToFront(link_->wrapper()->id());
     return;
   }
@@ -78,9 +86,14 @@ bool EditorLauncher::StartWrapper() {
   link_->ReplaceHandler(host_.MakeHandler());
   const LaunchValues& values = link_->launchValues();
   std::string error;
+  LogInfo("starting the wrapper " + values.wrapperPath + " with machine folder " +
+          values.machineFolder + ", pipe " + link_->pipeName() + ", unit " + std::to_string(unit));
   std::unique_ptr<ChildProcess> wrapper =
       StartProcess(values.wrapperPath, WrapperArguments(values, link_->pipeName(), unit), &error);
-  if (!wrapper) return false;  // the next run command tries again
+  if (!wrapper) {
+    LogError("the wrapper " + values.wrapperPath + " cannot be started: " + error);
+    return false;  // the next run command tries again
+  }
   link_->SetWrapper(std::move(wrapper));
   return true;
 }
@@ -105,6 +118,7 @@ std::string EditorLauncher::PrepareMachineFolder(const std::string& installFolde
   }
   const std::string text = "The generic machines could not be copied into your machine library " +
                            machineFolder + ".\n\n" + error;
+  LogWarning(text);
   // The run command prepares the folder at every call; the same problem is told only once.
   if (text != lastSeedingProblem_) {
     lastSeedingProblem_ = text;
@@ -117,6 +131,7 @@ void EditorLauncher::MakeLinkOnce(LaunchValues values) {
   std::call_once(linkOnce_, [&] {
     // What the link tells is a failure seen after the picker has closed.
     link_ = std::make_unique<PipeLink>(std::move(values), MakePipeName(), [this](std::string text) {
+      LogWarning(text);
       host_.TellLater(text, MessageIcon::kNone);
     });
   });

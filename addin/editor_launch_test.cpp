@@ -2,6 +2,7 @@
 // started with.
 #include "addin/editor_launch.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <system_error>
 
 #include "addin/testing/test_install.h"
+#include "common/testing/captured_support_log.h"
 #include "common/pipe_protocol.h"
 #include "platform/native_paths.h"
 
@@ -150,10 +152,12 @@ TEST_P(SeedingProblemTest, IsToldOnceWithItsCauseAndTheEditorStartsAllTheSame) {
       break;
   }
 
+  CapturedSupportLog log;
   launcher_.LaunchEditor();
   launcher_.LaunchEditor();
 
   EXPECT_EQ(install_.Starts(1), StartList{Expected(defaultFolder_, "0")});
+  EXPECT_THAT(log.Text(), ::testing::HasSubstr("warning: The generic machines could not be copied"));
   const auto told = host_.Told();
   ASSERT_EQ(told.size(), 1u);
   const auto& [text, icon] = told[0];
@@ -205,10 +209,18 @@ TEST_F(EditorLaunchTest, ASuiteFolderWithMachinesIsUsedInPlaceWithoutSeeding) {
 
 TEST_F(EditorLaunchTest, AWrapperThatCannotStartIsTriedAgainAtTheNextCommand) {
   std::filesystem::remove(PathFromUtf8(install_.wrapperPath));
+  CapturedSupportLog log;
 
   launcher_.LaunchEditor();
   EXPECT_FALSE(launcher_.link()->wrapper());
   EXPECT_TRUE(host_.Told().empty()) << "the start fails silently";
+  // Only support hears of it, with the launch values and what the system said.
+  for (const std::string& part :
+       {install_.install, defaultFolder_, launcher_.link()->pipeName(),
+        "error: the wrapper " + install_.wrapperPath + " cannot be started: ",
+        std::make_error_code(std::errc::no_such_file_or_directory).message()}) {
+    EXPECT_THAT(log.Text(), ::testing::HasSubstr(part));
+  }
   EXPECT_EQ(host_.handlers.size(), 1u) << "the handler is replaced all the same";
 
   install_.PlaceWrapper();

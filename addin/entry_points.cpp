@@ -5,6 +5,7 @@
 #include "addin/addin_module.h"
 #include "addin/editor_launch.h"
 #include "addin/wx_launch_host.h"
+#include "common/support_log.h"
 
 namespace rigwright {
 namespace {
@@ -24,7 +25,10 @@ std::mutex stateMutex;
 
 AddinState& State() {
   std::lock_guard lock(stateMutex);  // made once, also against concurrent first calls
-  if (!state) state = new AddinState;
+  if (!state) {
+    OpenSupportLog("RigwrightAddin");  // before anything it could tell support about
+    state = new AddinState;
+  }
   return *state;
 }
 

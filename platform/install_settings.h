@@ -12,7 +12,8 @@ namespace rigwright {
 extern const std::string_view kDefaultInstallFolder;
 
 // The install folder as the installer recorded it (used as stored); the default install folder
-// when there is no usable record.
-std::string InstallFolder();
+// when there is no usable record. `source`, when given, says where the folder came from (the
+// record, named, or the default for want of one), for the support log.
+std::string InstallFolder(std::string* source = nullptr);
 
 }  // namespace rigwright

@@ -34,12 +34,17 @@ std::optional<std::string> DirectoryFromSettings(std::string_view settingsText) 
   return std::nullopt;
 }
 
-std::string InstallFolder() {
-  std::ifstream in(InstallSettingsPath(), std::ios::binary);
+std::string InstallFolder(std::string* source) {
+  const std::string settings = InstallSettingsPath();
+  std::ifstream in(settings, std::ios::binary);
   if (in) {
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (auto folder = DirectoryFromSettings(text)) return *folder;
+    if (auto folder = DirectoryFromSettings(text)) {
+      if (source) *source = "the Directory line of " + settings;
+      return *folder;
+    }
   }
+  if (source) *source = "the default: no Directory line in " + settings;
   return std::string(kDefaultInstallFolder);
 }
 

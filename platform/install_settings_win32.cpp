@@ -33,15 +33,22 @@ std::wstring DirectoryValue(HKEY key) {
 const std::string_view kDefaultInstallFolder =
     "C:\\Program Files\\Orvane AS\\Orvane Rigwright for Mastercam\\";
 
-std::string InstallFolder() {
+std::string InstallFolder(std::string* source) {
   // The 64-bit view whatever the program's own width: the installer writes there.
   HKEY key = nullptr;
+  std::wstring folder;
   if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
-                      &key) != ERROR_SUCCESS)
+                      &key) == ERROR_SUCCESS) {
+    folder = DirectoryValue(key);
+    ::RegCloseKey(key);
+  }
+  const std::string record =
+      "the registry value Directory of HKLM\\" + Utf8FromUtf16(kSettingsKey);
+  if (folder.empty()) {
+    if (source) *source = "the default: no usable " + record.substr(4);
     return std::string(kDefaultInstallFolder);
-  const std::wstring folder = DirectoryValue(key);
-  ::RegCloseKey(key);
-  if (folder.empty()) return std::string(kDefaultInstallFolder);
+  }
+  if (source) *source = record;
   return Utf8FromUtf16(folder);
 }
 
