@@ -1,5 +1,9 @@
 #include "wrapper/export/export_report.h"
 
+#include <cstdio>
+
+#include "common/support_log.h"
+
 namespace rigwright {
 namespace {
 
@@ -32,6 +36,21 @@ std::string LeftOutLine(const LeftOutFile& file) {
       return what + " was refused: " + file.detail;
   }
   return what + " was left out";
+}
+
+void LogExportOutcome(const std::string& what, bool ok, const ExportReport& report,
+                      std::chrono::steady_clock::duration took) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f s",
+                std::chrono::duration<double>(took).count());
+  const std::string head = "export: " + what + (ok ? " done in " : " ended after ") + seconds;
+  if (report.cancelled) return LogInfo(head + ": cancelled by the user; nothing was written");
+  if (!ok) return LogError(head + ": " + report.error);
+  std::string text = head + "; wrote";
+  for (const std::string& file : report.written) text += " " + Quoted(file);
+  for (const LeftOutFile& file : report.leftOut) text += "; left out: " + LeftOutLine(file);
+  if (report.leftOut.empty()) return LogInfo(text);
+  LogWarning(text);
 }
 
 }  // namespace rigwright

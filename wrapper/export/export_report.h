@@ -1,6 +1,7 @@
 // What an export operation tells its caller besides success or failure.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -51,6 +52,8 @@ struct ExportReport {
   std::string error;
   // What was left out of a successful export, in the order met.
   std::vector<LeftOutFile> leftOut;
+  // The files a successful export put in place (UTF-8 paths), in the order written.
+  std::vector<std::string> written;
   // Makes anything left out a failure, found before anything is written. Set by the caller.
   bool strict = false;
   // Called on the exporting thread as files are read, packed and written. Optional.
@@ -63,5 +66,11 @@ struct ExportReport {
   // folder (UTF-8 path) to end before it can write there. Optional.
   std::function<void(const std::string& folder)> waitingForFolder;
 };
+
+// Tells the support log how the export `what` (e.g. "bundle of <machine> to <path>") ended after
+// `took`: the files written and left out, or why it failed or that it was cancelled. Paths and
+// reasons only, never the files' content.
+void LogExportOutcome(const std::string& what, bool ok, const ExportReport& report,
+                      std::chrono::steady_clock::duration took);
 
 }  // namespace rigwright
