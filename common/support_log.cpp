@@ -2,6 +2,7 @@
 
 #include <wx/datetime.h>
 #include <wx/log.h>
+#include <wx/time.h>
 #include <wx/utils.h>
 
 #include <memory>
@@ -150,8 +151,9 @@ void Log(LogLevel level, std::string_view text) {
     const std::lock_guard<std::mutex> lock(log.mutex);
     if (!log.target) return;
     const std::string line = OneLine(text);
-    log.target->LogRecord(ToolkitLevel(level), wxString::FromUTF8(line.data(), line.size()),
-                          wxLogRecordInfo(__FILE__, __LINE__, __func__, "rigwright"));
+    wxLogRecordInfo info(__FILE__, __LINE__, __func__, "rigwright");
+    info.timestampMS = wxGetUTCTimeMillis().GetValue();  // the toolkit sets it only for its target
+    log.target->LogRecord(ToolkitLevel(level), wxString::FromUTF8(line.data(), line.size()), info);
   } catch (...) {
     // A line that cannot be made (out of memory) is dropped like one that cannot be written.
   }

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <wx/datetime.h>
 #include <wx/utils.h>
 
 #include <regex>
@@ -30,8 +31,13 @@ TEST(SupportLogTest, EachLineCarriesTimeProgramVersionProcessLevelAndOneLineOfTe
       {LogLevel::kWarning, "two\nlines\r", "warning: two\\nlines\\r"},
       {LogLevel::kError, "stray \xff byte, J\xc3\xbcrgen", "error: stray ? byte, J\xc3\xbcrgen"},
   };
+  const auto now = [] {
+    return wxDateTime::UNow().Format("%Y-%m-%dT%H:%M:%S.%l", wxDateTime::UTC);
+  };
   CapturedSupportLog log("RigwrightWrapper");
+  const wxString before = now();
   for (const Case& c : cases) Log(c.level, c.text);
+  const wxString after = now();
 
   const std::vector<std::string> lines = Lines(log.Text());
   ASSERT_EQ(lines.size(), cases.size());
@@ -43,6 +49,8 @@ TEST(SupportLogTest, EachLineCarriesTimeProgramVersionProcessLevelAndOneLineOfTe
                                  std::regex(prefix)))
         << lines[i];
     EXPECT_THAT(lines[i], testing::EndsWith(cases[i].expected));
+    const wxString time = lines[i].substr(0, before.size());
+    EXPECT_TRUE(before <= time && time <= after) << lines[i] << " not between " << before;
   }
 }
 
@@ -50,7 +58,8 @@ TEST(SupportLogTest, EachLineCarriesTimeProgramVersionProcessLevelAndOneLineOfTe
 TEST(SupportLogTest, ALogThatCannotBeWrittenDropsItsLinesAndNothingFails) {
   TestFolder folder;
   const std::filesystem::path file = folder.Write("file", "not a folder");
-  for (const std::filesystem::path& place : {file / "rigwright.log", file / "sub" / "rigwright.log"}) {
+  for (const std::filesystem::path& place :
+       {file / "rigwright.log", file / "sub" / "rigwright.log"}) {
     OpenSupportLogAt("RigwrightTest", place);
     EXPECT_NO_THROW(LogError("the export failed"));
   }

@@ -2,16 +2,25 @@
 
 #include <cstdint>
 
+#include "common/support_log.h"
 #include "platform/shared_library.h"
 
 namespace rigwright {
 namespace {
 
-std::unique_ptr<SharedLibrary> LoadFirst(const std::vector<std::string>& candidates) {
+// The user hears nothing of a missing engine; support reads each place tried and why it failed.
+std::unique_ptr<SharedLibrary> LoadFirst(const std::vector<std::string>& candidates,
+                                         std::string* loaded) {
   for (const std::string& candidate : candidates) {
-    std::string ignored;  // a missing engine is no error worth a word
-    if (auto library = LoadSharedLibrary(candidate, Unloading::kNever, &ignored)) return library;
+    std::string error;
+    if (auto library = LoadSharedLibrary(candidate, Unloading::kNever, &error)) {
+      LogInfo("editor engine loaded: " + candidate);
+      *loaded = candidate;
+      return library;
+    }
+    LogWarning("editor engine candidate " + candidate + " cannot be loaded: " + error);
   }
+  LogError("no editor engine could be loaded; the wrapper ends without running the editor");
   return nullptr;
 }
 
@@ -24,17 +33,24 @@ Entry Lookup(const SharedLibrary& library, const char* name) {
 
 EngineOutcome BindAndRunEngine(const std::vector<std::string>& candidates,
                                const EngineCallbacks& callbacks, const EngineRun& run) {
-  const std::unique_ptr<SharedLibrary> library = LoadFirst(candidates);
+  std::string loaded;
+  const std::unique_ptr<SharedLibrary> library = LoadFirst(candidates, &loaded);
   if (!library) return EngineOutcome::kNotFound;
   const auto runMavrilo = Lookup<RunMavriloEntry>(*library, "RunMavrilo");
-  if (!runMavrilo) return EngineOutcome::kNoRunEntry;
+  if (!runMavrilo) {
+    LogError("the editor engine " + loaded + " has no RunMavrilo; the editor does not run");
+    return EngineOutcome::kNoRunEntry;
+  }
   const auto setCreateStl = Lookup<SetCreateSTLFuncEntry>(*library, "SetCreateSTLFunc");
   const auto setExport = Lookup<SetExportFuncEntry>(*library, "SetExportFunc");
+  if (!setCreateStl) LogWarning("the editor engine has no SetCreateSTLFunc: no STL requests");
+  if (!setExport) LogWarning("the editor engine has no SetExportFunc: no exports");
   if (setCreateStl && callbacks.createStl) setCreateStl(callbacks.createStl);
   if (setExport && callbacks.exportMachine) setExport(callbacks.exportMachine);
   runMavrilo(run.machineFolder.c_str(), static_cast<std::int32_t>(run.machineFolder.size()), "", 0,
              run.defaultUnit, run.language.c_str(), static_cast<std::int32_t>(run.language.size()),
              std::int64_t{0});
+  LogInfo("the editor has been closed");
   return EngineOutcome::kRan;
 }
 

@@ -1,10 +1,13 @@
 #include "wrapper/startup/stl_request.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
 #include "common/pipe_protocol.h"
+#include "common/support_log.h"
 #include "platform/message_pipe.h"
 
 namespace rigwright {
@@ -16,14 +19,23 @@ std::string& PipeNameStore() {
 }
 
 // The reply as the add-in sent it, or nothing when the pipe could not carry the request.
+// Why the add-in gave no reply, for support; the user sees the file dialog either way.
+std::nullopt_t NoReply(std::string_view pipeName, std::string_view why) {
+  LogWarning("STL request: " + std::string(why) + " on " + std::string(pipeName) +
+             "; the file dialog is offered");
+  return std::nullopt;
+}
+
 std::optional<std::string> ExchangeWithAddin(std::string_view pipeName) {
   const auto connection = ConnectToPipeWhenFree(pipeName, kBusyPipeWait);
-  if (!connection) return std::nullopt;
+  if (!connection) return NoReply(pipeName, "no add-in could be reached");
   // The picker comes up in front only when this process, in front now, lets the add-in's do so.
   connection->AllowPeerToTakeForeground();
-  if (!connection->Write(kStlRequest)) return std::nullopt;
+  if (!connection->Write(kStlRequest)) return NoReply(pipeName, "the request could not be sent");
   std::string reply;
-  if (connection->Read(kStlBufferSize, &reply) != PipeReadResult::kMessage) return std::nullopt;
+  if (connection->Read(kStlBufferSize, &reply) != PipeReadResult::kMessage) {
+    return NoReply(pipeName, "no reply could be read");
+  }
   reply.resize(std::min(reply.size(), reply.find('\0')));
   return reply;
 }
@@ -49,16 +61,38 @@ std::vector<std::string> ChoosePassableFiles(StlRequestUser& user) {
       return !StlPathRefusal(path).empty();
     });
     if (refused == chosen.end()) return chosen;
+    LogWarning("STL request: " + StlPathRefusal(*refused));
     user.TellFileRefused(StlPathRefusal(*refused));
   }
+}
+
+// How long the user took, how many files went to the editor and how many did not fit.
+void LogStlAnswer(const char* source, std::chrono::steady_clock::duration took,
+                  const FittedStlReply& fitted) {
+  const std::size_t entries =
+      fitted.text.empty()
+          ? 0
+          : std::count(fitted.text.begin(), fitted.text.end(), kStlEntrySeparator) + 1;
+  char text[160];
+  std::snprintf(text, sizeof text, "STL request answered by %s after %.1f s: %zu files", source,
+                std::chrono::duration<double>(took).count(), entries);
+  if (fitted.entriesLeftOut == 0) return LogInfo(text);
+  LogWarning(std::string(text) + ", " + std::to_string(fitted.entriesLeftOut) +
+             " more left out: the list does not fit the editor's buffer");
 }
 
 }  // namespace
 
 std::string RequestStlFiles(std::string_view pipeName, StlRequestUser& user) {
+  const auto start = std::chrono::steady_clock::now();
   std::optional<std::string> reply = AskAddin(pipeName, user);
-  if (!reply) reply = JoinStlEntries(ChoosePassableFiles(user));
+  const char* source = "the add-in";
+  if (!reply) {
+    reply = JoinStlEntries(ChoosePassableFiles(user));
+    source = "the file dialog";
+  }
   FittedStlReply fitted = FitStlReply(*reply);
+  LogStlAnswer(source, std::chrono::steady_clock::now() - start, fitted);
   if (fitted.entriesLeftOut > 0) user.TellFilesLeftOut(fitted.entriesLeftOut);
   return std::move(fitted.text);
 }

@@ -2,6 +2,8 @@
 // listens on the pipe, and checks what each of them sees.
 #include "wrapper/startup/testing/wrapper_process_test.h"
 
+#include <gmock/gmock.h>
+
 #include <chrono>
 
 #include "platform/native_paths.h"
@@ -42,6 +44,7 @@ TEST_F(WrapperProcessTest, AnnouncesItsFolderRunsTheEngineServesStlRequestsAndCl
   EXPECT_EQ(record["reserved64"], "0");
   EXPECT_EQ(record["stlCallback"], "yes");
   EXPECT_EQ(record["reply"], reply);
+  EXPECT_THAT(SupportLog(), ::testing::HasSubstr("STL request answered by the add-in after "));
 
   EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(temp_ + "Rigwright2")));
   EXPECT_TRUE(std::filesystem::is_directory(PathFromUtf8(temp_ + "Rigwright1")))
@@ -75,6 +78,13 @@ TEST_F(WrapperProcessTest, WithoutAnEngineItEndsQuietlyWithExitCodeZero) {
 
   EXPECT_EQ(stderr_, "");
   EXPECT_FALSE(std::filesystem::exists(record_)) << "no engine ran";
+  // Only support can read why: each place tried, after this run's options and working folder.
+  for (const std::string& part : std::vector<std::string>{
+           "RigwrightWrapper ", "pipe " + std::string(kPipe),
+           "working folder " + temp_ + "Rigwright", "warning: editor engine candidate ",
+           "error: no editor engine could be loaded"}) {
+    EXPECT_THAT(SupportLog(), ::testing::HasSubstr(part));
+  }
   EXPECT_EQ(addin.Stop(), std::vector<std::string>{temp_ + "Rigwright" + separator_});
   EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(temp_ + "Rigwright")));
 }
@@ -89,6 +99,8 @@ TEST_F(WrapperProcessTest, WithoutAWorkingFolderItSaysSoAndStillRunsTheEditor) {
   EXPECT_EQ(RunWrapper({"--pipeName=\"" + std::string(kPipe) + "\""}), 0);
 
   EXPECT_NE(stderr_.find("working folder " + missing + "Rigwright"), std::string::npos) << stderr_;
+  // Where a program without a console can tell it.
+  EXPECT_THAT(SupportLog(), ::testing::HasSubstr("error: cannot create working folder " + missing));
   EXPECT_EQ(addin.Stop(), std::vector<std::string>{"Need stl path"}) << "no folder message";
   EXPECT_EQ(Record()["reply"], "/parts/a.stl");
 }

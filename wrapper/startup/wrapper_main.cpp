@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "common/support_log.h"
 #include "wrapper/startup/stl_fallback_dialog.h"
 #include "wrapper/startup/wrapper_process.h"
 #include "wrapper/startup/wrapper_run.h"
@@ -20,7 +21,9 @@ wxIMPLEMENT_APP_NO_MAIN(CMinimalApp);
 int main(int argc, char** argv) {
   // Taken before the toolkit removes the options it recognises from argv.
   const std::string commandLine = rigwright::WrapperCommandLine(argc, argv);
+  rigwright::OpenSupportLog("RigwrightWrapper");
   if (!wxEntryStart(argc, argv)) {
+    rigwright::LogError("Failed to initialize MFC!: the toolkit cannot start; exit code 1");
     rigwright::TellToolkitFailed();
     return 1;
   }

@@ -14,6 +14,7 @@
 #include "common/pipe_protocol.h"
 #include "common/testing/scoped_environment.h"
 #include "common/testing/test_folder.h"
+#include "platform/log_file.h"
 #include "platform/message_pipe.h"
 #include "wrapper/startup/testing/wrapper_test_system.h"
 
@@ -86,6 +87,8 @@ class WrapperProcessTest : public ::testing::Test {
     temp_ = Utf8FromPath((root_.path() / PathFromUtf8("tmp ü")).make_preferred()) + separator_;
     system_.SetTemporaryFolder(temp_);
     environment_.Set("APPDATA", root_.text() + "appdata");
+    // The wrapper's support log goes there, except on Windows, where the system names its place.
+    environment_.Set("XDG_STATE_HOME", root_.text() + "state");
     environment_.Set("RIGWRIGHT_TEST_ENGINE_RECORD", record_);
     environment_.Set("RIGWRIGHT_TEST_ENGINE_STL_REQUESTS", "0");
     UseEngineFolder(WrapperTestSystem::SystemPath(RIGWRIGHT_RECORDING_ENGINE_DIR));
@@ -97,6 +100,9 @@ class WrapperProcessTest : public ::testing::Test {
   int RunWrapper(const std::vector<std::string>& options) {
     return system_.RunWrapper(options, &stderr_);
   }
+
+  // This user's support log, which on Windows other tests write to as well.
+  static std::string SupportLog() { return ReadText(SupportLogFolder() / "rigwright.log"); }
 
   // What the recording engine was given, key by key.
   std::map<std::string, std::string> Record() const {
