@@ -5,10 +5,13 @@
 #include <wx/datetime.h>
 #include <wx/utils.h>
 
+#include <map>
 #include <regex>
+#include <thread>
 
 #include "common/testing/captured_support_log.h"
 #include "common/version.h"
+#include "platform/log_file.h"
 
 namespace rigwright {
 namespace {
@@ -91,6 +94,28 @@ TEST(SupportLogTest, AFullLogIsKeptOnceAsDotOneAndANewOneBegun) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     EXPECT_THAT(lines[i], testing::EndsWith("info: line " + std::to_string(12 - lines.size() + i)));
   }
+}
+
+// Each writer opens the file on its own, as another process would: their lines neither mix nor go.
+TEST(SupportLogTest, WritersAppendingAtOnceLoseNoLineAndMixNone) {
+  TestFolder folder;
+  const std::filesystem::path file = folder.path() / "rigwright.log";
+  constexpr int kWriters = 4, kLines = 200;
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&file, w] {
+      const std::string line = "writer " + std::to_string(w) + std::string(100, 'x') + "\n";
+      for (int i = 0; i < kLines; ++i) AppendLogLine(file, line, kSupportLogSizeCap);
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+
+  std::ostringstream text;
+  text << std::ifstream(file, std::ios::binary).rdbuf();
+  std::map<std::string, int> counts;
+  for (const std::string& line : Lines(text.str())) ++counts[line];
+  EXPECT_EQ(counts.size(), std::size_t{kWriters});
+  for (const auto& [line, count] : counts) EXPECT_EQ(count, kLines) << line;
 }
 
 }  // namespace

@@ -42,10 +42,10 @@ bool SameFile(HANDLE a, HANDLE b) {
 // check and the rename happen under a lock on a byte far past any end the log reaches (a locked
 // byte that is written would fail the write), so two processes never both rename.
 void RotateIfStillCurrent(HANDLE handle, const std::filesystem::path& file) {
-  OVERLAPPED far{};
-  far.Offset = 0xFFFFFFFE;
-  far.OffsetHigh = 0x7FFFFFFF;
-  if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &far)) return;
+  OVERLAPPED beyondEnd{};
+  beyondEnd.Offset = 0xFFFFFFFE;
+  beyondEnd.OffsetHigh = 0x7FFFFFFF;
+  if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &beyondEnd)) return;
   const UniqueHandle current(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -54,7 +54,7 @@ void RotateIfStillCurrent(HANDLE handle, const std::filesystem::path& file) {
     kept += L".1";
     ::MoveFileExW(file.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING);
   }
-  ::UnlockFileEx(handle, 0, 1, 0, &far);
+  ::UnlockFileEx(handle, 0, 1, 0, &beyondEnd);
 }
 
 bool Append(const std::filesystem::path& file, std::string_view line, std::uintmax_t sizeCap) {
