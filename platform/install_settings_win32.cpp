@@ -42,8 +42,7 @@ std::string InstallFolder(std::string* source) {
     folder = DirectoryValue(key);
     ::RegCloseKey(key);
   }
-  const std::string record =
-      "the registry value Directory of HKLM\\" + Utf8FromUtf16(kSettingsKey);
+  const std::string record = "the registry value Directory of HKLM\\" + Utf8FromUtf16(kSettingsKey);
   if (folder.empty()) {
     if (source) *source = "the default: no usable " + record.substr(4);
     return std::string(kDefaultInstallFolder);

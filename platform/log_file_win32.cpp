@@ -16,10 +16,10 @@ namespace {
 // at the end as one piece. Reading is there for the lock that guards the rename.
 UniqueHandle OpenForAppend(const std::filesystem::path& file) {
   const auto open = [&] {
-    return UniqueHandle(::CreateFileW(
-        file.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_NORMAL, nullptr));
+    return UniqueHandle(::CreateFileW(file.c_str(),
+                                      FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   };
   UniqueHandle handle = open();
   if (!handle.valid() && ::GetLastError() == ERROR_PATH_NOT_FOUND) {

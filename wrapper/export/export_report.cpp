@@ -41,8 +41,7 @@ std::string LeftOutLine(const LeftOutFile& file) {
 void LogExportOutcome(const std::string& what, bool ok, const ExportReport& report,
                       std::chrono::steady_clock::duration took) {
   char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%.1f s",
-                std::chrono::duration<double>(took).count());
+  std::snprintf(seconds, sizeof seconds, "%.1f s", std::chrono::duration<double>(took).count());
   const std::string head = "export: " + what + (ok ? " done in " : " ended after ") + seconds;
   if (report.cancelled) return LogInfo(head + ": cancelled by the user; nothing was written");
   if (!ok) return LogError(head + ": " + report.error);
