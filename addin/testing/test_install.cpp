@@ -31,6 +31,7 @@ TestInstall::TestInstall()
   PointSettingsAtInstall();
   SetEnvironment("APPDATA", NativeSeparators(root.text() + "appdata"));
   SetEnvironment("XDG_RUNTIME_DIR", root.text() + "runtime");
+  SetEnvironment("XDG_STATE_HOME", root.text() + "state");  // the support log, off the user's
   SetEnvironment("RIGWRIGHT_TEST_RECORD_DIR", root.text() + "records");
   SetEnvironment("RIGWRIGHT_TEST_HOLD", root.text() + "release");
 }
