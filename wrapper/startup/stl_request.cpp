@@ -5,6 +5,8 @@
 #include <optional>
 
 #include "common/pipe_protocol.h"
+#include "common/support_log.h"
+#include "platform/engine_text.h"
 #include "platform/message_pipe.h"
 
 namespace rigwright {
@@ -58,7 +60,13 @@ std::vector<std::string> ChoosePassableFiles(StlRequestUser& user) {
 std::string RequestStlFiles(std::string_view pipeName, StlRequestUser& user) {
   std::optional<std::string> reply = AskAddin(pipeName, user);
   if (!reply) reply = JoinStlEntries(ChoosePassableFiles(user));
-  FittedStlReply fitted = FitStlReply(*reply);
+  // The wire carries UTF-8; the engine opens each path with the system's 8-bit file functions.
+  std::vector<std::string> inexact;
+  const std::string forEngine = EngineTextOfStlReply(*reply, SystemEngineTextForms(), &inexact);
+  for (const std::string& path : inexact) {
+    LogWarning("the STL file " + path + " has no form the editor engine can open for certain");
+  }
+  FittedStlReply fitted = FitStlReply(forEngine);
   if (fitted.entriesLeftOut > 0) user.TellFilesLeftOut(fitted.entriesLeftOut);
   return std::move(fitted.text);
 }

@@ -3,6 +3,7 @@
 #include <exception>
 #include <iostream>
 
+#include "platform/engine_text.h"
 #include "wrapper/ui/export_dialog.h"
 
 namespace rigwright {
@@ -13,7 +14,7 @@ void ExportMachineCallback(const char* machineFile) {
     WxDialogMessages messages;
     ExportDialog dialog(nullptr, RealExportWriters(), messages);
     messages.set_parent(&dialog);
-    dialog.SetMachineFile(machineFile);
+    dialog.SetMachineFile(Utf8FromEnginePath(machineFile));
     dialog.ShowModal();
   } catch (const std::exception& e) {
     std::cerr << "RigwrightWrapper: the export failed: " << e.what() << "\n";
