@@ -48,10 +48,12 @@ class ProgressLine {
     static constexpr const char* kStages[] = {"reading", "packing", "writing"};
     std::string text = std::string("rigwright: ") + kStages[static_cast<int>(progress.stage)] +
                        " " + Tail(progress.item);
-    if (progress.total > 0) text += " " + std::to_string(progress.done * 100 / progress.total) + "%";
+    if (progress.total > 0)
+      text += " " + std::to_string(progress.done * 100 / progress.total) + "%";
     if (text == shown_) return;
     // Spaces cover what a longer line before left on the screen.
-    std::cerr << '\r' << text << std::string(shown_.size() > text.size() ? shown_.size() - text.size() : 0, ' ')
+    std::cerr << '\r' << text
+              << std::string(shown_.size() > text.size() ? shown_.size() - text.size() : 0, ' ')
               << std::flush;
     shown_ = std::move(text);
   }
@@ -95,6 +97,9 @@ class ExportRun {
     }
   }
 
+  ExportRun(const ExportRun&) = delete;  // the report's hooks point at this one
+  ExportRun& operator=(const ExportRun&) = delete;
+
   ExportReport* report() { return &report_; }
 
   // Tells what the writer did: the files left out (the same lines the export dialog shows), then
@@ -135,7 +140,8 @@ std::string WroteLine(const std::string& output, const std::string& target, bool
   std::string line = "Wrote " + target;
   std::vector<std::string> notes;
   if (output != target) {
-    notes.push_back("named after the machine: \"" + output + "\" does not end in \".OrvaneSimBundle\"");
+    notes.push_back("named after the machine: \"" + output +
+                    "\" does not end in \".OrvaneSimBundle\"");
   }
   if (replaced) notes.push_back("replaced the earlier bundle");
   for (std::size_t i = 0; i < notes.size(); ++i) line += (i == 0 ? " (" : "; ") + notes[i];
@@ -208,20 +214,21 @@ int RunBundle(const std::vector<std::string>& args) {
   int status = kSuccess;
   if (!Parse("bundle", args, parsed, status)) return status;
   if (parsed.Has("--help")) {
-    std::cout << "usage: rigwright bundle <machine.mcfg> <output> [--post <file>] "
-                 "[--orientation <text>] [--strict]\n\n"
-                 "Writes the machine, with an optional external post file, as one signed bundle\n"
-                 "that Kelmora's machine installer takes on any computer, creating missing\n"
-                 "folders. The bundle is <output> when that ends in \".OrvaneSimBundle\" (in\n"
-                 "exactly this letter case). Any other <output> is replaced by\n"
-                 "<folder of output>/<machine>.OrvaneSimBundle, where <folder of output> is\n"
-                 "<output> up to its last '/' (the current folder when it has none). For\n"
-                 "Mill.mcfg, both out/anything.zip and out/sub give out/Mill.OrvaneSimBundle;\n"
-                 "out/sub/ gives out/sub/Mill.OrvaneSimBundle. An existing bundle there is\n"
-                 "replaced. The line \"Wrote <bundle>\" names the file written, says when it is\n"
-                 "named after the machine instead of <output>, and says \"replaced\" when a bundle\n"
-                 "was there before.\n"
-              << OrientationHelp() << kStrictHelp;
+    std::cout
+        << "usage: rigwright bundle <machine.mcfg> <output> [--post <file>] "
+           "[--orientation <text>] [--strict]\n\n"
+           "Writes the machine, with an optional external post file, as one signed bundle\n"
+           "that Kelmora's machine installer takes on any computer, creating missing\n"
+           "folders. The bundle is <output> when that ends in \".OrvaneSimBundle\" (in\n"
+           "exactly this letter case). Any other <output> is replaced by\n"
+           "<folder of output>/<machine>.OrvaneSimBundle, where <folder of output> is\n"
+           "<output> up to its last '/' (the current folder when it has none). For\n"
+           "Mill.mcfg, both out/anything.zip and out/sub give out/Mill.OrvaneSimBundle;\n"
+           "out/sub/ gives out/sub/Mill.OrvaneSimBundle. An existing bundle there is\n"
+           "replaced. The line \"Wrote <bundle>\" names the file written, says when it is\n"
+           "named after the machine instead of <output>, and says \"replaced\" when a bundle\n"
+           "was there before.\n"
+        << OrientationHelp() << kStrictHelp;
     return kSuccess;
   }
   if (parsed.positional.size() != 2) return UsageError("bundle", "needs <machine.mcfg> <output>");
@@ -234,9 +241,8 @@ int RunBundle(const std::vector<std::string>& args) {
   const bool replacing = std::filesystem::exists(PathFromUtf8(target), ignored);
   ExportRun run("bundle", parsed);
   CancelOnSignals cancel;
-  const bool ok = ExportMachineBundle(machine, output,
-                                      parsed.Option("--orientation", kDefaultOrientation), post,
-                                      run.report());
+  const bool ok = ExportMachineBundle(
+      machine, output, parsed.Option("--orientation", kDefaultOrientation), post, run.report());
   status = run.Finish(ok, machine, target, {target});
   if (status == kSuccess) std::cout << WroteLine(output, target, replacing) << "\n";
   return status;
@@ -268,12 +274,12 @@ int RunInstall(const std::vector<std::string>& args) {
   if (!CheckInputs(machine, post)) return kFailure;
   ExportRun run("install", parsed);
   CancelOnSignals cancel;
-  const bool ok = InstallMachine(machine, target,
-                                 parsed.Option("--orientation", kDefaultOrientation), post,
-                                 run.report());
+  const bool ok = InstallMachine(
+      machine, target, parsed.Option("--orientation", kDefaultOrientation), post, run.report());
   const std::string stem(StemOf(machine));
   const std::string folder = WithTrailingSeparator(target) + stem + "/";
-  std::vector<std::string> written = {folder + stem + ".OrvaneSim", folder + stem + ".OrvaneSimCfg"};
+  std::vector<std::string> written = {folder + stem + ".OrvaneSim",
+                                      folder + stem + ".OrvaneSimCfg"};
   const bool postLeftOut = std::any_of(run.report()->leftOut.begin(), run.report()->leftOut.end(),
                                        [](const LeftOutFile& file) { return file.post; });
   if (!post.empty() && !postLeftOut) written.push_back(folder + std::string(FileNameOf(post)));

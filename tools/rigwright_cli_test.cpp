@@ -607,7 +607,7 @@ TEST_F(CliTest, ArgumentFormsAndExitStatuses) {
       {{"list", "--help"}, 0, "usage: rigwright list", ""},
       {{"verify", "-h"}, 0, "usage: rigwright verify", ""},
       {{"extract", "--help"}, 0, "usage: rigwright extract", ""},
-      {{"list", "--bogus", one}, 2, "", "rigwright list: unknown option '--bogus' (see rigwright list --help)"},
+      {{"list", "--bogus", one}, 2, "", "list: unknown option '--bogus' (see rigwright list --help)"},
       {{"extract", "-x", one, "x"}, 2, "", "unknown option '-x'"},
       {{"verify", one, "--public-key"}, 2, "", "option '--public-key' requires a value"},
       {{"bundle", "only-one"}, 2, "", "needs <machine.mcfg> <output>"},
@@ -691,7 +691,9 @@ TEST_F(CliTest, MessagesSayWhatHappened) {
   const std::string forged = dir_.text() + "forged.OrvaneSim";
   const Outcome warned = Run({"extract", forged, dir_.text() + "warned"});
   EXPECT_EQ(warned.status, 0);
-  EXPECT_EQ(warned.err.rfind("rigwright: warning: " + forged + ": the signature does not verify", 0), 0u) << warned.err;
+  EXPECT_EQ(warned.err.rfind("rigwright: warning: " + forged + ": the signature does not verify", 0),
+            0u)
+      << warned.err;
   EXPECT_EQ(CountLines(warned.err), 1) << warned.err;
   EXPECT_EQ(Run({"extract", forged, dir_.text() + "unchecked", "--no-verify"}).err, "");
   EXPECT_EQ(Run({"extract", package, dir_.text() + "signed"}).err, "");
@@ -703,7 +705,8 @@ TEST_F(CliTest, MessagesSayWhatHappened) {
                               "\" does not end in \".OrvaneSimBundle\"";
   EXPECT_EQ(Run({"bundle", machine, zip}).out, renamed + ")\n");
   EXPECT_EQ(Run({"bundle", machine, zip}).out, renamed + "; replaced the earlier bundle)\n");
-  EXPECT_EQ(Run({"bundle", machine, named}).out, "Wrote " + named + " (replaced the earlier bundle)\n");
+  EXPECT_EQ(Run({"bundle", machine, named}).out,
+            "Wrote " + named + " (replaced the earlier bundle)\n");
 }
 
 // A package that cannot be read is refused at once with the system's reason; a FIFO, which would
