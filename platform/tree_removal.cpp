@@ -7,20 +7,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Remove(const fs::path& path, const LinkRule& links, std::error_code& first) {
+// `within`: where the tree really lies. A folder whose real place is elsewhere is reached
+// through a link of a kind not told (Wine shows a Linux link as its folder) and is not entered.
+void Remove(const fs::path& path, const fs::path& within, const LinkRule& links,
+            std::error_code& first) {
   std::error_code code;
-  if (links.isLink(path)) {
+  std::error_code ignored;
+  const bool folder = fs::is_directory(fs::status(path, ignored));
+  if (links.isLink(path) ||
+      (folder && !within.empty() && !LiesWithin(ResolvedLocation(path, nullptr), within))) {
     links.removeLink(path, code);
   } else {
-    std::error_code ignored;
-    if (fs::is_directory(fs::status(path, ignored))) {
+    if (folder) {
       // Listed first, then removed: removing while listing may skip entries.
       std::vector<fs::path> entries;
       fs::directory_iterator entry(path, code);
       for (; !code && entry != fs::directory_iterator(); entry.increment(code)) {
         entries.push_back(entry->path());
       }
-      for (const fs::path& inner : entries) Remove(inner, links, first);
+      for (const fs::path& inner : entries) Remove(inner, within, links, first);
     }
     if (!code) fs::remove(path, code);
   }
@@ -31,7 +36,7 @@ void Remove(const fs::path& path, const LinkRule& links, std::error_code& first)
 
 bool RemoveTree(const std::filesystem::path& path, std::error_code& error, const LinkRule& links) {
   error.clear();
-  Remove(path, links, error);
+  Remove(path, ResolvedLocation(path, nullptr), links, error);
   return !error;
 }
 
