@@ -250,8 +250,10 @@ std::string FolderProblem(const fs::path& folder, const fs::path& relative, bool
     if (!fs::exists(status)) continue;
     if (!last && !fs::is_directory(status))
       return Utf8FromPath(at) + " is in the way: it is not a folder";
-    if (!last && !within.empty() && !LiesWithin(ResolvedLocation(at, nullptr), within))
+    if (const fs::path real = last || within.empty() ? fs::path() : ResolvedLocation(at, nullptr);
+        !real.empty() && !LiesWithin(real, within)) {
       return Utf8FromPath(at) + " is in the way: it leads out of the folder, not a folder in it";
+    }
     if (last && !overwrite) return Utf8FromPath(at) + " already exists (use --overwrite)";
     if (last && fs::is_directory(status)) return Utf8FromPath(at) + " is a folder";
   }
