@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "common/path_text.h"
+#include "platform/file_location.h"
 #include "platform/file_names.h"
 #include "platform/file_write.h"
 #include "platform/made_folders.h"
@@ -239,17 +240,27 @@ bool VerifyTree(const std::string& label, const ReadPackage& outer) {
   return ok;
 }
 
-// Why the file that `relative` names cannot be written under `folder`; empty when it can.
+// Why the file that `relative` names cannot be written under `folder`; empty when it can. No
+// record is written through a link or junction on its way, wherever it leads: the platform tells
+// them (the library's symlink_status follows both on Windows), and a folder whose real place is
+// outside `folder` is refused too, whatever made it so.
 std::string FolderProblem(const fs::path& folder, const fs::path& relative, bool overwrite) {
+  const fs::path within = ResolvedLocation(folder, nullptr);
   fs::path at = folder;
   for (auto part = relative.begin(); part != relative.end(); ++part) {
     at /= *part;
+    const bool last = std::next(part) == relative.end();
+    if (!last && IsLinkOrJunction(at))
+      return Utf8FromPath(at) + " is in the way: it is a link, not a folder";
     std::error_code ignored;
     const auto status = fs::symlink_status(at, ignored);
-    const bool last = std::next(part) == relative.end();
     if (!fs::exists(status)) continue;
     if (!last && !fs::is_directory(status))
       return Utf8FromPath(at) + " is in the way: it is not a folder";
+    if (const fs::path real = last || within.empty() ? fs::path() : ResolvedLocation(at, nullptr);
+        !real.empty() && !LiesWithin(real, within)) {
+      return Utf8FromPath(at) + " is in the way: it leads out of the folder, not a folder in it";
+    }
     if (last && !overwrite) return Utf8FromPath(at) + " already exists (use --overwrite)";
     if (last && fs::is_directory(status)) return Utf8FromPath(at) + " is a folder";
   }
