@@ -12,6 +12,8 @@
 #include <wx/msw/private.h>  // after the toolkit's own headers: it brings windows.h its way
 #include <wx/timer.h>
 
+#include <ole2.h>
+
 #include <memory>
 
 #include "addin/addin_module.h"
@@ -47,6 +49,13 @@ void EndToolkit() {
 
 bool ReadyAddinToolkit() {
   if (pump) return true;
+  // The toolkit initialises OLE on this thread and uninitialises it at its clean-up, which runs
+  // in the DLL's detach under the loader lock. Were that the thread's last reference, COM would
+  // be torn down there (waiting for its threads, freeing its DLLs): a deadlock Windows warns of.
+  // A reference of the add-in's own, never given back, keeps that clean-up a count going down;
+  // the thread is the host's and keeps OLE as long as it lives, as a host with OLE of its own does.
+  static const HRESULT oleHeld = ::OleInitialize(nullptr);
+  (void)oleHeld;
   // The add-in's window classes are registered for its own module, apart from the host's.
   wxSetInstance(moduleHandle);
   wxApp::SetInstance(new wxApp);

@@ -78,7 +78,12 @@ PipeLink::~PipeLink() {
     // A request may wait for a user who will not answer now; it may also begin just after a
     // cancel, so cancel until the thread has ended.
     const std::future<void> served = served_.get_future();
-    while (served.wait_for(kCancelInterval) != std::future_status::ready) CancelOpenRequests();
+    while (served.wait_for(kCancelInterval) != std::future_status::ready) {
+      // A loop that has not begun is not waited for: its thread may never come while the system
+      // holds its loader lock (a Windows unload), and, begun now, it ends at once.
+      if (!started_) break;
+      CancelOpenRequests();
+    }
     serverThread_.reset();
   }
   server_.reset();
@@ -123,6 +128,7 @@ void PipeLink::WithHandler(Use&& use) {
 }
 
 void PipeLink::ServeRequests() {
+  started_ = true;
   while (running_) {
     try {
       std::unique_ptr<PipeConnection> connection = server_->Accept();

@@ -100,6 +100,7 @@ class PipeLink {
 
   std::unique_ptr<PipeServer> server_;            // null when the pipe could not be made
   std::atomic<bool> running_{true};               // false once destruction begins
+  std::atomic<bool> started_{false};              // true once ServeRequests has begun
   std::promise<void> served_;                     // fulfilled when ServeRequests returns
   std::unique_ptr<BackgroundTask> serverThread_;  // runs ServeRequests; null when not serving
 };

@@ -48,12 +48,16 @@ bool ReadWholeFile(const fs::path& file, std::vector<std::uint8_t>* bytes, std::
   return true;
 }
 
-// Copies one file unless something already stands at `to`.
-bool CopyFileIfMissing(const fs::path& from, const fs::path& to, std::string* error) {
+// Copies one file unless something already stands at `to`; `copied` says whether it was.
+bool CopyFileIfMissing(const fs::path& from, const fs::path& to, std::string* error,
+                       bool* copied = nullptr) {
   std::error_code code;
+  if (copied) *copied = false;
   if (fs::exists(fs::symlink_status(to, code))) return true;
   std::vector<std::uint8_t> bytes;
-  return ReadWholeFile(from, &bytes, error) && WriteNewFile(to, bytes, error);
+  if (!ReadWholeFile(from, &bytes, error) || !WriteNewFile(to, bytes, error)) return false;
+  if (copied) *copied = true;
+  return true;
 }
 
 // Copies one entry of a folder being copied: a folder as a tree, anything else as a file.
@@ -114,7 +118,8 @@ bool CopyFolderTree(std::string_view source, std::string_view target, std::strin
   return CopyTree(PathFromUtf8(source), PathFromUtf8(target), error);
 }
 
-bool SeedMachineFolder(std::string_view source, std::string_view target, std::string* error) {
+bool SeedMachineFolder(std::string_view source, std::string_view target, std::string* error,
+                       FileNameKeyRule sameName) {
   // Whatever a step throws (the library's own failures, memory) ends the seeding as a failure
   // that names the path in hand: seeding runs inside the host's run command.
   std::string inHand;
@@ -125,14 +130,22 @@ bool SeedMachineFolder(std::string_view source, std::string_view target, std::st
     inHand = source;
     const auto offered = ListMachineFiles(source, error);
     if (!offered) return false;
+    std::set<std::string> presentKeys;
+    std::string unused;
+    for (const std::string& name : *present)
+      presentKeys.insert(sameName(name, unused).value_or(name));
     const fs::path from = PathFromUtf8(source);
     const fs::path to = PathFromUtf8(target);
     for (const std::string& name : *offered) {
-      if (present->count(name)) continue;
-      inHand = Utf8FromPath(from / name);
-      const std::string base = name.substr(0, name.size() - kMachineExtension.size());
-      if (!CopyFileIfMissing(from / name, to / name, error) ||
-          !CopyCompanionFolder(from / base, to / base, error)) {
+      if (presentKeys.count(sameName(name, unused).value_or(name))) continue;
+      const fs::path file = PathFromUtf8(name);
+      const fs::path base = PathFromUtf8(name.substr(0, name.size() - kMachineExtension.size()));
+      inHand = Utf8FromPath(from / file);
+      bool copied = false;
+      // A machine file already there under another spelling is the user's machine: its folder
+      // gets nothing of the generic one.
+      if (!CopyFileIfMissing(from / file, to / file, error, &copied) ||
+          (copied && !CopyCompanionFolder(from / base, to / base, error))) {
         return false;
       }
     }

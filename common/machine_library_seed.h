@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_names.h"
+
 namespace rigwright {
 
 // File names of the entries directly in `folder` whose extension is exactly ".mcfg" (case
@@ -26,7 +28,11 @@ bool CopyFolderTree(std::string_view source, std::string_view target, std::strin
 
 // Copies every machine of `source` whose ".mcfg" file `target` lacks, with its companion folder
 // (merged into one the target may already hold). A machine whose ".mcfg" the target holds is
-// skipped whole. A machine without a companion folder is copied alone. `target` must exist.
-bool SeedMachineFolder(std::string_view source, std::string_view target, std::string* error);
+// skipped whole: names are compared by `sameName`, the file system's rule (on Windows letter case
+// does not count), and a machine file the file system finds already there keeps its machine's
+// companion folder untouched whatever its name's letters. A machine without a companion folder
+// is copied alone. `target` must exist.
+bool SeedMachineFolder(std::string_view source, std::string_view target, std::string* error,
+                       FileNameKeyRule sameName = FileNameKey);
 
 }  // namespace rigwright

@@ -74,6 +74,26 @@ TEST_F(SeedTest, ExistingMachineFileKeepsTheGenericMachineOut) {
   EXPECT_TRUE(fs::exists(library.path() / "Lathe.mcfg"));
 }
 
+// The user's "mill.mcfg" with its folder "mill" against the generic "Mill.mcfg" and "Mill": by
+// Windows' rule they are one machine, and the user's folder gets none of the generic files. By
+// the byte rule they are two, unless the file system itself finds "Mill.mcfg" already there.
+TEST_F(SeedTest, AMachineFileInOtherLettersKeepsTheGenericMachineOut) {
+  library.Write("mill.mcfg", "my own mill");
+  library.Write("mill/mine.json", "mine");
+  const bool ignoresCase = fs::exists(library.path() / "MILL.MCFG");
+  const FileNameKeyRule byBytes = [](std::string_view path, std::string&) {
+    return std::optional<std::string>(path);
+  };
+  for (const FileNameKeyRule rule : {&WindowsFileNameKey, byBytes}) {
+    const bool twoMachines = rule == byBytes && !ignoresCase;
+    ASSERT_TRUE(SeedMachineFolder(generic.text(), Library(), &error, rule)) << error;
+    EXPECT_EQ(fs::exists(library.path() / "Mill/config.json"), twoMachines);
+    EXPECT_FALSE(fs::exists(library.path() / "mill/config.json"));
+    EXPECT_EQ(ReadText(library.path() / "mill.mcfg"), "my own mill");
+    EXPECT_TRUE(fs::exists(library.path() / "Lathe/chuck.stl"));
+  }
+}
+
 TEST_F(SeedTest, FilesAlreadyInTheTargetAreKeptAndSkipped) {
   library.Write("Lathe/config.json", "user's lathe config");
   ASSERT_TRUE(SeedMachineFolder(generic.text(), Library(), &error)) << error;

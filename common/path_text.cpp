@@ -78,9 +78,38 @@ std::filesystem::path PathFromUtf8(std::string_view text) {
   }
 }
 
+std::string Utf8FromUtf16(std::u16string_view units) {
+  std::string text;
+  for (std::size_t at = 0; at < units.size(); ++at) {
+    char32_t code = units[at];
+    if (code >= 0xD800 && code <= 0xDFFF) {
+      const bool paired = code <= 0xDBFF && at + 1 < units.size() && units[at + 1] >= 0xDC00 &&
+                          units[at + 1] <= 0xDFFF;
+      code = paired ? 0x10000 + ((code - 0xD800) << 10) + (units[++at] - 0xDC00) : 0xFFFD;
+    }
+    if (code < 0x80) {
+      text += static_cast<char>(code);
+      continue;
+    }
+    const int more = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+    text += static_cast<char>(((0xFF00 >> (more + 1)) & 0xFF) | (code >> (6 * more)));
+    for (int shift = 6 * (more - 1); shift >= 0; shift -= 6) {
+      text += static_cast<char>(0x80 | ((code >> shift) & 0x3F));
+    }
+  }
+  return text;
+}
+
 std::string Utf8FromPath(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
+  using Unit = std::filesystem::path::value_type;
+  const auto& native = path.native();
+  if constexpr (sizeof(Unit) == sizeof(char16_t)) {
+    // The library's own conversion throws on an unpaired surrogate.
+    const std::u16string units(native.begin(), native.end());
+    return Utf8FromUtf16(units);
+  } else {
+    return std::string(native.begin(), native.end());
+  }
 }
 
 }  // namespace rigwright

@@ -28,9 +28,14 @@ std::string WithTrailingSeparator(std::string_view folder);
 // a code point past U+10FFFF.
 std::size_t Utf8CharacterLength(std::string_view text);
 
-// A file system path from UTF-8 text, and back. On POSIX both are byte-for-byte copies. Where
-// paths are UTF-16 (Windows), each byte of `text` that is not UTF-8 becomes U+FFFD: the
-// conversion never throws.
+// UTF-8 from UTF-16 units. A surrogate without its pair (which Windows allows in file names)
+// becomes U+FFFD: the text no longer names that file, but it can be shown and logged.
+std::string Utf8FromUtf16(std::u16string_view units);
+
+// A file system path from UTF-8 text, and back: the one place where paths and text meet (a
+// build check refuses narrow-string conversions of paths elsewhere). On POSIX both are
+// byte-for-byte copies. Where paths are UTF-16 (Windows), each byte of `text` that is not UTF-8
+// becomes U+FFFD, and so does each unpaired surrogate of `path`: neither direction throws.
 std::filesystem::path PathFromUtf8(std::string_view text);
 std::string Utf8FromPath(const std::filesystem::path& path);
 

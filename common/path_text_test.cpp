@@ -44,5 +44,21 @@ TEST(PathTextTest, TextThatIsNotUtf8GivesAPathWithoutThrowing) {
   EXPECT_EQ(Utf8FromPath(PathFromUtf8(text)), kUtf16 ? replaced : text);
 }
 
+// Windows file names may hold a surrogate without its pair; such a name still gives text.
+TEST(PathTextTest, AnUnpairedSurrogateBecomesAReplacementCharacter) {
+  const std::u16string units =
+      u"a\xD800"
+      u"b\xDC00"
+      u"\xD83D\xDE00";
+  EXPECT_EQ(Utf8FromUtf16(units),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD"
+            "\xF0\x9F\x98\x80");
+  if constexpr (sizeof(std::filesystem::path::value_type) == 2) {
+    const std::filesystem::path path(std::wstring(units.begin(), units.end()));
+    EXPECT_EQ(Utf8FromPath(path), Utf8FromUtf16(units));
+  }
+}
+
 }  // namespace
 }  // namespace rigwright

@@ -9,7 +9,8 @@ namespace rigwright {
 
 class BackgroundTask {
  public:
-  // Waits until the task has returned. The owner makes the task return first.
+  // Waits until the task has returned; a task that has not started yet is not started at all
+  // (on Windows; elsewhere it starts at once). The owner makes the task return first.
   //
   // On Windows this may run while the system holds its loader lock, when a DLL that owns the task
   // is being unloaded: the task then runs on a thread of the system's pool, which goes back to the

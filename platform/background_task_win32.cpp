@@ -11,7 +11,10 @@ class PoolTask final : public BackgroundTask {
   explicit PoolTask(std::function<void()> task) : task_(std::move(task)) {}
   ~PoolTask() override {
     if (!work_) return;
-    ::WaitForThreadpoolWorkCallbacks(work_, FALSE);
+    // A task that has not started yet never will: starting it may need a new pool thread, and a
+    // new thread cannot start while this one holds the loader lock (it would wait for that lock
+    // to tell every DLL of its arrival), so waiting for it to start and end would never finish.
+    ::WaitForThreadpoolWorkCallbacks(work_, TRUE);
     ::CloseThreadpoolWork(work_);
   }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <system_error>
 
 namespace rigwright {
 
@@ -65,5 +66,13 @@ std::filesystem::path ResolvedLocation(const std::filesystem::path& path, std::s
 
 // True when `location` is `folder` or lies below it; both as ResolvedLocation gives them.
 bool LiesWithin(const std::filesystem::path& location, const std::filesystem::path& folder);
+
+// Whether `path` itself, not followed, is a symbolic link or, on Windows, a junction or another
+// reparse point that stands for a name elsewhere. False when nothing is there. (The library's
+// symlink_status follows both on Windows.)
+bool IsLinkOrJunction(const std::filesystem::path& path);
+
+// Removes the link or junction `path` itself, never what it leads to.
+bool RemoveLinkItself(const std::filesystem::path& path, std::error_code& error);
 
 }  // namespace rigwright

@@ -107,4 +107,16 @@ std::filesystem::path ResolvedLocation(const std::filesystem::path& path, std::s
   return code ? std::filesystem::path() : resolved;
 }
 
+bool IsLinkOrJunction(const std::filesystem::path& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+bool RemoveLinkItself(const std::filesystem::path& path, std::error_code& error) {
+  error.clear();
+  if (::unlink(path.c_str()) == 0) return true;
+  error.assign(errno, std::generic_category());
+  return false;
+}
+
 }  // namespace rigwright

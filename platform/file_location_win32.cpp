@@ -105,4 +105,31 @@ std::filesystem::path ResolvedLocation(const std::filesystem::path& path, std::s
   return FinalPathOf(handle.get(), error);
 }
 
+bool IsLinkOrJunction(const std::filesystem::path& path) {
+  // Opened as the entry itself, not what it leads to; a folder too.
+  const UniqueHandle handle(::CreateFileW(
+      path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!handle.valid() ||
+      !::GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &info, sizeof info)) {
+    return false;
+  }
+  // Symbolic links and junctions are name surrogates; other reparse points (files kept in the
+  // cloud, deduplicated files) are the file itself and are treated as such.
+  return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         IsReparseTagNameSurrogate(info.ReparseTag);
+}
+
+bool RemoveLinkItself(const std::filesystem::path& path, std::error_code& error) {
+  error.clear();
+  // A link to a folder and a junction are removed as folders, which removes the link only.
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  const bool removed = attributes != INVALID_FILE_ATTRIBUTES &&
+                       (attributes & FILE_ATTRIBUTE_DIRECTORY ? ::RemoveDirectoryW(path.c_str())
+                                                              : ::DeleteFileW(path.c_str()));
+  if (!removed) error.assign(static_cast<int>(::GetLastError()), std::system_category());
+  return removed;
+}
+
 }  // namespace rigwright

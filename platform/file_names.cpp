@@ -26,28 +26,6 @@ std::optional<std::u16string> Utf16FromStrictUtf8(std::string_view text) {
   return units;
 }
 
-// UTF-8 from UTF-16 that came from UTF-8 (so its surrogates are paired).
-std::string Utf8FromUtf16Units(std::u16string_view units) {
-  std::string text;
-  for (std::size_t at = 0; at < units.size(); ++at) {
-    char32_t code = units[at];
-    if (code >= 0xD800 && code <= 0xDBFF && at + 1 < units.size() && units[at + 1] >= 0xDC00 &&
-        units[at + 1] <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (units[++at] - 0xDC00);
-    }
-    if (code < 0x80) {
-      text += static_cast<char>(code);
-      continue;
-    }
-    const int more = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
-    text += static_cast<char>(((0xFF00 >> (more + 1)) & 0xFF) | (code >> (6 * more)));
-    for (int shift = 6 * (more - 1); shift >= 0; shift -= 6) {
-      text += static_cast<char>(0x80 | ((code >> shift) & 0x3F));
-    }
-  }
-  return text;
-}
-
 }  // namespace
 
 std::optional<std::string> WindowsFileNameKey(std::string_view path, std::string& problem) {
@@ -65,7 +43,7 @@ std::optional<std::string> WindowsFileNameKey(std::string_view path, std::string
       return std::nullopt;
     }
     if (start != 0) key += '/';
-    key += Utf8FromUtf16Units(UpperCasedAsWindows(*part));
+    key += Utf8FromUtf16(UpperCasedAsWindows(*part));
     start = end + 1;
   }
   return key;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/install_settings.h"
+#include "platform/testing/registry_snapshot_win32.h"
 #include "platform/temporary_folder.h"
 #include "platform/user_folders.h"
 
@@ -60,6 +61,7 @@ void SetUnterminatedDirectory(const std::wstring& text) {
 // One test for every case: they share the machine's registry key, so they must not run side by
 // side.
 TEST(InstallSettingsTest, OnlyAWellFormedRegistryStringNamesTheFolder) {
+  const testing::RegistrySnapshot installedSettings(kKey + 5);
   EXPECT_EQ(kDefaultInstallFolder, kDefault);
   DeleteKey();
   EXPECT_EQ(InstallFolder(), kDefault) << "no key";

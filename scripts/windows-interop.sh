@@ -74,6 +74,18 @@ for mcfg in "$machines"/*.mcfg; do
   done
 done
 
+# extract never writes through a link already in its target folder. Wine shows a Linux link as
+# the folder it leads to, as the C++ library on Windows shows a junction.
+mkdir -p "$work/extract/target" "$work/extract/elsewhere"
+ln -s "$work/extract/elsewhere" "$work/extract/target/models"
+for package in "$work"/windows/MachineCfg/*/*.OrvaneSim; do
+  "$linux" list "$package" | grep -q ' models/' && break
+done
+run_windows "$work/windows/extract-link" extract "$(windows_path "$package")" \
+  "$(windows_path "$work/extract/target")" && fail "rigwright.exe extract took a link for a folder"
+[ -z "$(ls -A "$work/extract/elsewhere")" ] ||
+  fail "rigwright.exe extract wrote through a link into $work/extract/elsewhere"
+
 if [ "$failures" -ne 0 ]; then
   echo "windows-interop: $failures failure(s); the tool's output is in $work/windows/" >&2
   exit 1

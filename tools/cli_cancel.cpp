@@ -13,12 +13,15 @@ extern "C" void OnCancelSignal(int signal) {
 }
 
 // A terminal closing (SIGHUP) and a service manager or `kill` (SIGTERM) must not leave a
-// half-made export behind any more than Ctrl-C does. Windows knows only the first two: there a
-// console's Ctrl-C arrives as SIGINT and the C library never raises SIGTERM itself.
+// half-made export behind any more than Ctrl-C does. Windows knows neither: there a console's
+// Ctrl-C arrives as SIGINT, its Ctrl-Break as SIGBREAK, and the C library never raises SIGTERM.
 constexpr int kSignals[] = {
     SIGINT, SIGTERM,
 #ifdef SIGHUP
     SIGHUP,
+#endif
+#ifdef SIGBREAK
+    SIGBREAK,
 #endif
 };
 

@@ -18,4 +18,10 @@ bool CancelRequested();
 // The signal that asked to stop, 0 if none has.
 int CancelSignal();
 
+// Ends the process, once the cancelled command has cleaned up, the way `signal` would have ended
+// it, so that a calling shell or script stops too: on POSIX the signal is raised again with its
+// default action (a shell shows 128 + its number); on Windows, where the C library's default
+// action exits with 3, the process exits with 130 as after Ctrl-C in a POSIX shell.
+[[noreturn]] void EndAsCancelled(int signal);
+
 }  // namespace rigwright::cli

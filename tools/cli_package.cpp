@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <map>
@@ -10,6 +11,7 @@
 #include <optional>
 
 #include "common/path_text.h"
+#include "platform/file_location.h"
 #include "platform/file_names.h"
 #include "platform/file_write.h"
 #include "platform/made_folders.h"
@@ -51,15 +53,21 @@ std::string Counted(std::size_t count, const std::string& noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
+// How the package reader begins the account of a file shorter than its header promises.
+constexpr std::string_view kTruncatedPrefix = "truncated (";
+
 // What is wrong, in words first: a file whose header does not hold is no package at all; one
 // whose signature fails was changed or signed with another key; anything later is damage. The
 // broken rule's name follows for those who look it up.
 std::string Describe(const PackageReadStatus& status) {
   std::string kind = "damaged package: ";
   switch (status.error) {
+    case PackageError::kLengthMismatch:
+      // A package cut short (a download or copy that stopped) is still a package.
+      if (status.detail.starts_with(kTruncatedPrefix)) return status.detail;
+      [[fallthrough]];
     case PackageError::kTooShort:
     case PackageError::kReservedNotZero:
-    case PackageError::kLengthMismatch:
       kind = "not a package (.OrvaneSim, .OrvaneSimCfg or .OrvaneSimBundle): ";
       break;
     case PackageError::kSignatureLengthMismatch:
@@ -232,17 +240,27 @@ bool VerifyTree(const std::string& label, const ReadPackage& outer) {
   return ok;
 }
 
-// Why the file that `relative` names cannot be written under `folder`; empty when it can.
+// Why the file that `relative` names cannot be written under `folder`; empty when it can. No
+// record is written through a link or junction on its way, wherever it leads: the platform tells
+// them (the library's symlink_status follows both on Windows), and a folder whose real place is
+// outside `folder` is refused too, whatever made it so.
 std::string FolderProblem(const fs::path& folder, const fs::path& relative, bool overwrite) {
+  const fs::path within = ResolvedLocation(folder, nullptr);
   fs::path at = folder;
   for (auto part = relative.begin(); part != relative.end(); ++part) {
     at /= *part;
+    const bool last = std::next(part) == relative.end();
+    if (!last && IsLinkOrJunction(at))
+      return Utf8FromPath(at) + " is in the way: it is a link, not a folder";
     std::error_code ignored;
     const auto status = fs::symlink_status(at, ignored);
-    const bool last = std::next(part) == relative.end();
     if (!fs::exists(status)) continue;
     if (!last && !fs::is_directory(status))
       return Utf8FromPath(at) + " is in the way: it is not a folder";
+    if (const fs::path real = last || within.empty() ? fs::path() : ResolvedLocation(at, nullptr);
+        !real.empty() && !LiesWithin(real, within)) {
+      return Utf8FromPath(at) + " is in the way: it leads out of the folder, not a folder in it";
+    }
     if (last && !overwrite) return Utf8FromPath(at) + " already exists (use --overwrite)";
     if (last && fs::is_directory(status)) return Utf8FromPath(at) + " is a folder";
   }
@@ -368,66 +386,102 @@ std::optional<std::size_t> ExtractRecords(const std::string& package, const std:
 
 }  // namespace
 
+// Runs `one` for each package named, going on after a failure; kFailure if any failed.
+int ForEachPackage(const std::vector<std::string>& files,
+                   const std::function<bool(const std::string&)>& one) {
+  bool ok = true;
+  for (const std::string& file : files) ok = one(file) && ok;
+  return ok ? kSuccess : kFailure;
+}
+
 int RunList(const std::vector<std::string>& args) {
   Arguments parsed;
-  std::string error;
-  if (!ParseArguments(args, {}, {}, parsed, error)) return UsageError("list", error);
+  int status = kSuccess;
+  if (!ParseArguments("list", args, {}, {}, parsed, status)) return status;
   if (parsed.Has("--help")) {
-    std::cout << "usage: rigwright list <package>\n\n"
-                 "Lists the records of a package (.OrvaneSim, .OrvaneSimCfg, .OrvaneSimBundle)\n"
+    std::cout << "usage: rigwright list <package>...\n\n"
+                 "Lists the records of each package (.OrvaneSim, .OrvaneSimCfg, .OrvaneSimBundle)\n"
                  "with their sizes in bytes; for a bundle also the records of its machine and\n"
                  "configuration packages. The signature is not checked; use verify for that.\n";
     return kSuccess;
   }
-  if (parsed.positional.size() != 1) return UsageError("list", "needs <package>");
-  const std::string& file = parsed.positional[0];
-  ReadPackage package;
-  if (!ReadPackageStreaming(file, nullptr, package)) return kFailure;
-  if (!package.status.ok()) return Error(file, Describe(package.status));
-  std::cout << file << ": " << Counted(package.records.size(), "record") << "\n";
-  PrintRecords(package);
-  return kSuccess;
+  if (parsed.positional.empty()) return UsageError("list", "needs <package>");
+  return ForEachPackage(parsed.positional, [](const std::string& file) {
+    ReadPackage package;
+    if (!ReadPackageStreaming(file, nullptr, package)) return false;
+    if (!package.status.ok()) return Refuse(file, Describe(package.status));
+    std::cout << file << ": " << Counted(package.records.size(), "record") << "\n";
+    PrintRecords(package);
+    return true;
+  });
 }
 
 int RunVerify(const std::vector<std::string>& args) {
   Arguments parsed;
-  std::string error;
-  if (!ParseArguments(args, {"--public-key"}, {}, parsed, error)) return UsageError("verify", error);
+  int status = kSuccess;
+  if (!ParseArguments("verify", args, {"--public-key"}, {}, parsed, status)) return status;
   if (parsed.Has("--help")) {
-    std::cout << "usage: rigwright verify <package> [--public-key <pem>]\n\n"
-                 "Checks a package the way Kelmora does: header, signature, compressed payload\n"
+    std::cout << "usage: rigwright verify <package>... [--public-key <pem>]\n\n"
+                 "Checks each package the way Kelmora does: header, signature, compressed payload\n"
                  "and records; for a bundle also its machine and configuration packages. The key\n"
                  "is the public half of the key this program signs with, unless a PEM public key\n"
                  "is given. Record names that extract would refuse are warned about, on every\n"
-                 "system also those it would refuse on Windows.\n";
+                 "system also those it would refuse on Windows. Exits 1 if any package fails.\n";
     return kSuccess;
   }
-  if (parsed.positional.size() != 1) return UsageError("verify", "needs <package>");
+  if (parsed.positional.empty()) return UsageError("verify", "needs <package>");
   CryptoPP::RSAFunction key;
   if (!LoadVerificationKey(parsed, key)) return kFailure;
+  return ForEachPackage(parsed.positional, [&key](const std::string& file) {
+    ReadPackage package;
+    return ReadPackageStreaming(file, &key, package) && VerifyTree(file, package);
+  });
+}
+
+// Warns once when the package's signature does not verify with `key`: extract writes what a
+// package holds whatever its signature, but whoever extracts should know it was changed or made
+// by someone else. Read as a second pass, after the extraction succeeded.
+void WarnUnlessSigned(const std::string& file, const CryptoPP::RSAFunction& key) {
   ReadPackage package;
-  if (!ReadPackageStreaming(parsed.positional[0], &key, package)) return kFailure;
-  return VerifyTree(parsed.positional[0], package) ? kSuccess : kFailure;
+  ListingSink sink(package, &key, /*readNested=*/false);
+  std::string ioError;
+  if (!StreamPackageFile(PathFromUtf8(file), &key, sink, kStreamReadLimits, package.status,
+                         ioError)) {
+    return Warning(file + ": the signature was not checked: " + ioError);
+  }
+  if (!package.status.ok()) {
+    Warning(file + ": " + Describe(package.status) + "; extracted anyway");
+  }
 }
 
 int RunExtract(const std::vector<std::string>& args) {
   Arguments parsed;
-  std::string error;
-  if (!ParseArguments(args, {}, {"--overwrite"}, parsed, error)) return UsageError("extract", error);
+  int status = kSuccess;
+  if (!ParseArguments("extract", args, {"--public-key"}, {"--overwrite", "--no-verify"}, parsed,
+                      status)) {
+    return status;
+  }
   if (parsed.Has("--help")) {
-    std::cout << "usage: rigwright extract <package> <folder> [--overwrite]\n\n"
+    std::cout << "usage: rigwright extract <package> <folder> [--overwrite] [--public-key <pem>]\n"
+                 "                         [--no-verify]\n\n"
                  "Writes the records of a package as files under <folder>, creating it if\n"
                  "needed. Names that are absolute, have a \"..\" component or a backslash, are\n"
                  "empty, or name the same file as another record are refused, and nothing is\n"
                  "written (no folder either) unless every record can be. On Windows letter case\n"
                  "and the dots and spaces that end a name do not tell files apart, and a name\n"
-                 "must be UTF-8 text. Existing files are kept unless --overwrite is given.\n";
+                 "must be UTF-8 text. Existing files are kept unless --overwrite is given.\n"
+                 "A package whose signature does not verify (with the key as for verify) is\n"
+                 "extracted with a warning; --no-verify does not check it.\n";
     return kSuccess;
   }
   if (parsed.positional.size() != 2) return UsageError("extract", "needs <package> <folder>");
+  const bool check = !parsed.Has("--no-verify");
+  CryptoPP::RSAFunction key;
+  if (check && !LoadVerificationKey(parsed, key)) return kFailure;
   const std::optional<std::size_t> records =
       ExtractRecords(parsed.positional[0], parsed.positional[1], parsed.Has("--overwrite"));
   if (!records) return kFailure;
+  if (check) WarnUnlessSigned(parsed.positional[0], key);
   std::cout << "Extracted " << Counted(*records, "record") << " into " << parsed.positional[1]
             << "\n";
   return kSuccess;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,6 +19,7 @@
 #include <map>
 #include <thread>
 
+#include "common/version.h"
 #include "platform/folder_lock.h"
 #include "wrapper/export/export_test_util.h"
 #include "wrapper/package/package_test_util.h"
@@ -231,8 +233,9 @@ TEST_F(CliTest, CancellingSignalsStopTheExportAndKeepTheEarlierBundle) {
     ::kill(child, signal);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the tool ends by itself, not by the signal";
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    // Ended by the signal after the clean-up, so that a shell loop stops too (130, 143, 129).
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exited with " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), signal);
     EXPECT_EQ(Text(ReadBytes(err)),
               "rigwright: " + machine + ": the export was cancelled; nothing was written\n");
     EXPECT_EQ(Text(ReadBytes(bundle)), "an earlier bundle");
@@ -577,17 +580,133 @@ TEST_F(CliTest, EmptyOutputsAndUnknownOrientationsAreUsageErrors) {
       0);
 }
 
-TEST_F(CliTest, HelpAndUsage) {
-  for (const char* command : {"bundle", "install", "list", "verify", "extract"}) {
-    const Outcome help = Run({command, "--help"});
-    EXPECT_EQ(help.status, 0) << command;
-    EXPECT_EQ(help.out.rfind(std::string("usage: rigwright ") + command, 0), 0u) << help.out;
-    EXPECT_EQ(Run({command, "--bogus"}).status, 2) << command;
+// Each form of argument users and scripts write, with the exit status it gives: 0 done, 1 failed,
+// 2 wrong arguments (naming the argument).
+TEST_F(CliTest, ArgumentFormsAndExitStatuses) {
+  const std::string one = CraftedPackage({"config.json"});
+  const std::string two = WritePackage("-two.OrvaneSim", {{"a", {'a'}}, {"b", {'b'}}});
+  const std::string gone = dir_.text() + "gone.OrvaneSim";
+  const std::string pem = RIGWRIGHT_SOURCE_DIR "/data/keys/rigwright-dev-public.pem";
+  const std::string leavesOut = WriteMachine(R"({"Gone":{"Path":"gone.stl"}})");
+  const std::string bundle = dir_.text() + "out/b.OrvaneSimBundle";
+  const std::string version = std::string("rigwright ") + kProductVersion + "\n";
+  struct Form {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // found in stdout
+    std::string err;  // found in stderr; empty: stderr is empty
+  };
+  const Form forms[] = {
+      {{"--version"}, 0, version, ""},
+      {{"verify", "--version"}, 0, version, ""},
+      {{"-h"}, 0, "usage: rigwright <command>", ""},
+      {{}, 2, "", "no command given"},
+      {{"frobnicate"}, 2, "", "unknown command \"frobnicate\""},
+      {{"bundle", "-h"}, 0, "usage: rigwright bundle", ""},
+      {{"install", "--help"}, 0, "usage: rigwright install", ""},
+      {{"list", "--help"}, 0, "usage: rigwright list", ""},
+      {{"verify", "-h"}, 0, "usage: rigwright verify", ""},
+      {{"extract", "--help"}, 0, "usage: rigwright extract", ""},
+      {{"list", "--bogus", one}, 2, "", "list: unknown option '--bogus' (see rigwright list --help)"},
+      {{"extract", "-x", one, "x"}, 2, "", "unknown option '-x'"},
+      {{"verify", one, "--public-key"}, 2, "", "option '--public-key' requires a value"},
+      {{"bundle", "only-one"}, 2, "", "needs <machine.mcfg> <output>"},
+      {{"verify", one, "--public-key", pem}, 0, one + ": OK", ""},
+      {{"verify", "--public-key=" + pem, one}, 0, one + ": OK", ""},
+      {{"list", "--", "-two.OrvaneSim"}, 0, "-two.OrvaneSim: 2 records", ""},
+      {{"list", "-two.OrvaneSim"}, 2, "", "unknown option"},
+      {{"list", one, two}, 0, two + ": 2 records", ""},
+      {{"verify", one, gone, two}, 1, two + ": OK", gone + ": cannot be opened"},
+      {{"list", gone, one}, 1, one + ": 1 record", gone + ": cannot be opened"},
+      {{"list", "--log=" + dir_.text() + "log.txt", one}, 0, one + ": 1 record", ""},
+      {{"bundle", leavesOut, bundle}, 0, "Wrote", "warning: " + leavesOut},
+      {{"bundle", "-q", leavesOut, bundle}, 0, "Wrote", ""},
+      {{"bundle", leavesOut, bundle, "--orientation=Lathe", "--quiet"}, 0, "Wrote", ""},
+  };
+  for (const Form& form : forms) {
+    std::string line;
+    for (const std::string& arg : form.args) line += arg + " ";
+    SCOPED_TRACE(line);
+    const Outcome outcome = Run(form.args, "cd " + Quote(dir_.text()) + " &&");
+    EXPECT_EQ(outcome.status, form.status) << outcome.err;
+    EXPECT_NE(outcome.out.find(form.out), std::string::npos) << outcome.out;
+    if (form.err.empty()) {
+      EXPECT_EQ(outcome.err, "");
+    } else {
+      EXPECT_NE(outcome.err.find(form.err), std::string::npos) << outcome.err;
+    }
   }
-  EXPECT_EQ(Run({"--help"}).status, 0);
-  EXPECT_EQ(Run({}).status, 2);
-  EXPECT_EQ(Run({"frobnicate"}).status, 2);
-  EXPECT_EQ(Run({"bundle", "only-one"}).status, 2);
+}
+
+// The tool started on a new pseudo-terminal as its stderr (stdout goes nowhere): what the
+// terminal showed, read until the tool has ended and closed it.
+std::string OnTerminal(const std::vector<std::string>& args) {
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    ::dup2(::open("/dev/null", O_WRONLY), 1);
+    std::vector<char*> argv = {const_cast<char*>(RIGWRIGHT_CLI)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(RIGWRIGHT_CLI, argv.data());
+    ::_exit(127);
+  }
+  std::string seen;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminal, buffer, sizeof(buffer))) > 0;) seen.append(buffer, n);
+  ::close(terminal);
+  ExitStatus(child);
+  return seen;
+}
+
+// A long export shows one line, rewritten in place, on a terminal; never in a file or with -q.
+TEST_F(CliTest, ProgressOnlyOnATerminal) {
+  const std::string machine = Machine();
+  const std::string bundle = dir_.text() + "Mill.OrvaneSimBundle";
+  const std::string shown = OnTerminal({"bundle", machine, bundle});
+  EXPECT_NE(shown.find("\rrigwright: reading base.stl"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\rrigwright: packing Mill.OrvaneSim"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find('\n'), std::string::npos) << "one line, cleared at the end: " << shown;
+  EXPECT_EQ(OnTerminal({"bundle", "-q", machine, bundle}), "");
+  EXPECT_EQ(Run({"bundle", machine, bundle}).err, "");
+}
+
+// A package cut short says so with its sizes; extract warns once of a signature that does not
+// verify unless told not to check; bundle says where the bundle went and what it replaced.
+TEST_F(CliTest, MessagesSayWhatHappened) {
+  const std::string package = CraftedPackage({"config.json"});
+  Bytes bytes = ReadBytes(package);
+  const std::string whole = std::to_string(bytes.size());
+  dir_.Write("cut.OrvaneSim", Text(Bytes(bytes.begin(), bytes.end() - 5)));
+  const std::string cut = dir_.text() + "cut.OrvaneSim";
+  const std::string truncated =
+      "rigwright: " + cut + ": truncated (" + std::to_string(bytes.size() - 5) + " of " + whole +
+      " bytes)\n";
+  EXPECT_EQ(Run({"list", cut}).err, truncated);
+  EXPECT_EQ(Run({"verify", cut}).err, truncated);
+  EXPECT_EQ(Run({"extract", cut, dir_.text() + "x"}).err, truncated);
+
+  bytes[20] ^= 1;  // in the signature
+  dir_.Write("forged.OrvaneSim", Text(bytes));
+  const std::string forged = dir_.text() + "forged.OrvaneSim";
+  const Outcome warned = Run({"extract", forged, dir_.text() + "warned"});
+  EXPECT_EQ(warned.status, 0);
+  EXPECT_EQ(warned.err.rfind("rigwright: warning: " + forged + ": the signature does not verify", 0),
+            0u)
+      << warned.err;
+  EXPECT_EQ(CountLines(warned.err), 1) << warned.err;
+  EXPECT_EQ(Run({"extract", forged, dir_.text() + "unchecked", "--no-verify"}).err, "");
+  EXPECT_EQ(Run({"extract", package, dir_.text() + "signed"}).err, "");
+
+  const std::string machine = Machine();
+  const std::string named = dir_.text() + "out/Mill.OrvaneSimBundle";
+  const std::string zip = dir_.text() + "out/anything.zip";
+  const std::string renamed = "Wrote " + named + " (named after the machine: \"" + zip +
+                              "\" does not end in \".OrvaneSimBundle\"";
+  EXPECT_EQ(Run({"bundle", machine, zip}).out, renamed + ")\n");
+  EXPECT_EQ(Run({"bundle", machine, zip}).out, renamed + "; replaced the earlier bundle)\n");
+  EXPECT_EQ(Run({"bundle", machine, named}).out,
+            "Wrote " + named + " (replaced the earlier bundle)\n");
 }
 
 // A package that cannot be read is refused at once with the system's reason; a FIFO, which would
@@ -638,8 +757,8 @@ TEST_F(CliTest, CancellingSignalsStopExtractAndLeaveNothing) {
       ::kill(child, signal);
       ASSERT_EQ(::waitpid(child, &status, 0), child);
     }
-    ASSERT_TRUE(WIFEXITED(status)) << "the tool ends by itself, not by the signal";
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exited with " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), signal);
     EXPECT_EQ(Text(ReadBytes(err)),
               "rigwright: " + package + ": the extraction was cancelled; nothing was written\n");
     EXPECT_FALSE(std::filesystem::exists(out));

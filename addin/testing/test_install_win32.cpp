@@ -1,6 +1,9 @@
 #include <windows.h>
 
 #include "addin/testing/test_install.h"
+#include <memory>
+
+#include "platform/testing/registry_snapshot_win32.h"
 #include "platform/text_win32.h"
 
 namespace rigwright::testing {
@@ -11,10 +14,15 @@ namespace {
 
 constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Orvane\\Orvane Rigwright for Mastercam";
 
+// What the settings held before the test pointed them at its install (one test install at a
+// time: the tests using it share the key and never run side by side).
+std::unique_ptr<RegistrySnapshot> savedSettings;
+
 }  // namespace
 
 // As the installer records it: the folder with its final backslash, in the 64-bit view.
 void TestInstall::PointSettingsAtInstall() {
+  savedSettings = std::make_unique<RegistrySnapshot>(kSettingsKey);
   HKEY key = nullptr;
   if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0,
                         KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
@@ -25,9 +33,7 @@ void TestInstall::PointSettingsAtInstall() {
   ::RegCloseKey(key);
 }
 
-void TestInstall::RestoreSettings() {
-  ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_WOW64_64KEY, 0);
-}
+void TestInstall::RestoreSettings() { savedSettings.reset(); }
 
 // Both the process's environment, which started programs inherit and the platform layer reads,
 // and the C library's copy.

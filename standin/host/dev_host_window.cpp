@@ -12,6 +12,7 @@
 
 #include <cstdio>
 
+#include "common/path_text.h"
 #include "standin/host/development_host.h"
 #include "standin/host/entity_selection_dialog.h"
 #include "standin/host/part_file.h"
@@ -23,8 +24,9 @@ namespace {
 wxString FromUtf8(std::string_view text) { return wxString::FromUTF8(text.data(), text.size()); }
 
 std::string DefaultAddinLibrary() {
-  const std::filesystem::path program(wxStandardPaths::Get().GetExecutablePath().utf8_string());
-  return (program.parent_path() / kAddinFileName).string();
+  const std::filesystem::path program =
+      PathFromUtf8(wxStandardPaths::Get().GetExecutablePath().utf8_string());
+  return Utf8FromPath(program.parent_path() / kAddinFileName);
 }
 
 wxListCtrl* NewReportList(wxWindow* parent, std::initializer_list<const char*> titles) {

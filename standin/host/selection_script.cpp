@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/path_text.h"
+
 namespace rigwright::standin {
 namespace {
 
@@ -52,12 +54,12 @@ std::optional<SelectionScript> SelectionScript::Load(const std::filesystem::path
                                                      std::string* error) {
   std::ifstream in(file, std::ios::binary);
   if (!in) {
-    *error = "cannot read selection script " + file.string();
+    *error = "cannot read selection script " + Utf8FromPath(file);
     return std::nullopt;
   }
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   auto script = Parse(text, error);
-  if (!script) *error = "selection script " + file.string() + ": " + *error;
+  if (!script) *error = "selection script " + Utf8FromPath(file) + ": " + *error;
   return script;
 }
 

@@ -194,7 +194,12 @@ struct PackageStreamReader::State {
       return;
     }
     const std::uint64_t expected = payloadStart() + header.payloadLength;
-    if (expected != fileBytes) {
+    if (expected > fileBytes) {
+      // A file cut short, as by a copy or download that stopped: said so, with how much is there.
+      layout = Failure(PackageError::kLengthMismatch, "truncated (" + std::to_string(fileBytes) +
+                                                          " of " + std::to_string(expected) +
+                                                          " bytes)");
+    } else if (expected != fileBytes) {
       layout = Failure(PackageError::kLengthMismatch,
                        "the header promises " + std::to_string(expected) + " bytes, the file has " +
                            std::to_string(fileBytes));

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/support_log.h"
+#include "platform/engine_text.h"
 #include "platform/shared_library.h"
 
 namespace rigwright {
@@ -47,7 +48,14 @@ EngineOutcome BindAndRunEngine(const std::vector<std::string>& candidates,
   if (!setExport) LogWarning("the editor engine has no SetExportFunc: no exports");
   if (setCreateStl && callbacks.createStl) setCreateStl(callbacks.createStl);
   if (setExport && callbacks.exportMachine) setExport(callbacks.exportMachine);
-  runMavrilo(run.machineFolder.c_str(), static_cast<std::int32_t>(run.machineFolder.size()), "", 0,
+  // The engine opens the folder with the system's 8-bit file functions.
+  const EngineText folder = EngineTextOfPath(run.machineFolder, SystemEngineTextForms());
+  if (!folder.exact) {
+    LogWarning("the machine library folder " + run.machineFolder +
+               " has no form the editor engine can open for certain; it is given as " +
+               folder.text);
+  }
+  runMavrilo(folder.text.c_str(), static_cast<std::int32_t>(folder.text.size()), "", 0,
              run.defaultUnit, run.language.c_str(), static_cast<std::int32_t>(run.language.size()),
              std::int64_t{0});
   LogInfo("the editor has been closed");

@@ -8,6 +8,7 @@
 
 #include "common/pipe_protocol.h"
 #include "common/support_log.h"
+#include "platform/engine_text.h"
 #include "platform/message_pipe.h"
 
 namespace rigwright {
@@ -91,7 +92,13 @@ std::string RequestStlFiles(std::string_view pipeName, StlRequestUser& user) {
     reply = JoinStlEntries(ChoosePassableFiles(user));
     source = "the file dialog";
   }
-  FittedStlReply fitted = FitStlReply(*reply);
+  // The wire carries UTF-8; the engine opens each path with the system's 8-bit file functions.
+  std::vector<std::string> inexact;
+  const std::string forEngine = EngineTextOfStlReply(*reply, SystemEngineTextForms(), &inexact);
+  for (const std::string& path : inexact) {
+    LogWarning("the STL file " + path + " has no form the editor engine can open for certain");
+  }
+  FittedStlReply fitted = FitStlReply(forEngine);
   LogStlAnswer(source, std::chrono::steady_clock::now() - start, fitted);
   if (fitted.entriesLeftOut > 0) user.TellFilesLeftOut(fitted.entriesLeftOut);
   return std::move(fitted.text);

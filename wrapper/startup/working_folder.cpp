@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "common/path_text.h"
+#include "platform/tree_removal.h"
 
 namespace rigwright {
 namespace {
@@ -36,7 +37,8 @@ WorkingFolder ClaimWorkingFolder(std::string_view temporaryFolder) {
 
 std::string RemoveWorkingFolder(std::string_view path) {
   std::error_code error;
-  std::filesystem::remove_all(PathFromUtf8(path), error);
+  // Not remove_all: on Windows it enters a junction inside and deletes what lies behind it.
+  RemoveTree(PathFromUtf8(path), error);
   return error ? "cannot delete working folder " + std::string(path) + ": " + error.message()
                : std::string();
 }

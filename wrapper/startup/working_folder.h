@@ -21,7 +21,8 @@ struct WorkingFolder {
 // on to the next.
 WorkingFolder ClaimWorkingFolder(std::string_view temporaryFolder);
 
-// Deletes the folder with everything in it. An empty text on success, else what went wrong.
+// Deletes the folder with everything in it; a link or junction inside is removed itself, never
+// what it leads to. An empty text on success, else what went wrong.
 std::string RemoveWorkingFolder(std::string_view path);
 
 }  // namespace rigwright

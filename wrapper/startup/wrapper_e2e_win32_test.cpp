@@ -2,6 +2,8 @@
 // finds the editor engine.
 #include <windows.h>
 
+#include <fstream>
+
 #include "wrapper/startup/testing/wrapper_process_test.h"
 
 namespace rigwright {
@@ -47,13 +49,41 @@ TEST_F(WrapperProcessTest, AQuotedFolderWithBlanksAndAFinalBackslashArrivesAsWri
             0)
       << stderr_;
 
+  // The folder does not exist, so it has no short name: it is given in the code page (1252).
+  const std::string inCodePage = "C:\\Machines of \xF8rvane\\M y\\";
   const auto record = Record();
-  EXPECT_EQ(record.at("folder"), library) << "no escape rules: the final backslash stays";
-  EXPECT_EQ(record.at("folderLength"), std::to_string(library.size()));
+  EXPECT_EQ(record.at("folder"), inCodePage) << "no escape rules: the final backslash stays";
+  EXPECT_EQ(record.at("folderLength"), std::to_string(inCodePage.size()));
   EXPECT_EQ(record.at("language"), "de-DE");
   EXPECT_EQ(record.at("unit"), "1");
   EXPECT_EQ(addin.Stop(), (std::vector<std::string>{temp_ + "Rigwright\\", "Need stl path"}))
       << "the pipe name after the folder arrived too";
+}
+
+// The engine opens what it is given with the 8-bit file functions, which read the system code
+// page (1252 here): ü is in it, Ł and ź are not, and every folder has a short name.
+TEST_F(WrapperProcessTest, PathsOutsideAsciiReachTheEngineInFormsItsEightBitFunctionsOpen) {
+  environment_.Set("RIGWRIGHT_TEST_ENGINE_STL_REQUESTS", "1");
+  const char* const names[] = {"J\xC3\xBCrgen", "\xC5\x81\xC3\xB3" "d\xC5\xBA"};
+  std::string reply;
+  for (const char* name : names) {
+    const std::filesystem::path folder = root_.path() / PathFromUtf8(name);
+    std::filesystem::create_directory(folder);
+    std::ofstream(folder / "probe.txt") << "probe";
+    std::ofstream(folder / "part.stl") << "solid part\nendsolid part\n";
+    reply += (reply.empty() ? "" : ";") + Utf8FromPath(folder / "part.stl") + "@0x102030";
+  }
+  for (const char* name : names) {
+    std::filesystem::remove(PathFromUtf8(record_));
+    TestAddin addin(kTestPipe, reply);
+    EXPECT_EQ(RunWrapper({"--machineDirectory=\"" + root_.text() + name + "\"",
+                          "--pipeName=\"" + std::string(kTestPipe) + "\""}),
+              0)
+        << stderr_;
+    auto record = Record();
+    EXPECT_EQ(record["folderOpens"], "yes") << name << " given as " << record["folder"];
+    EXPECT_EQ(record["replyOpens"], "yesyes") << record["reply"];
+  }
 }
 
 TEST_F(WrapperProcessTest, TheEngineInTheRegisteredInstallFolderComesBeforeTheDefaultFolders) {

@@ -5,9 +5,12 @@
 #include <wx/app.h>
 #include <wx/init.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "common/support_log.h"
+#include "common/version.h"
 #include "wrapper/startup/stl_fallback_dialog.h"
 #include "wrapper/startup/wrapper_process.h"
 #include "wrapper/startup/wrapper_run.h"
@@ -19,6 +22,11 @@ class CMinimalApp : public wxApp {};
 wxIMPLEMENT_APP_NO_MAIN(CMinimalApp);
 
 int main(int argc, char** argv) {
+  // Answered before the toolkit starts, so that it works without a display.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("RigwrightWrapper %s\n", rigwright::kProductVersion);
+    return 0;
+  }
   // Taken before the toolkit removes the options it recognises from argv.
   const std::string commandLine = rigwright::WrapperCommandLine(argc, argv);
   rigwright::OpenSupportLog("RigwrightWrapper");

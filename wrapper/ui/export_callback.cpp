@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "common/support_log.h"
+#include "platform/engine_text.h"
 #include "wrapper/ui/export_dialog.h"
 
 namespace rigwright {
@@ -29,7 +30,7 @@ void ExportMachineCallback(const char* machineFile) {
     WxDialogMessages messages;
     ExportDialog dialog(nullptr, RealExportWriters(), messages);
     messages.set_parent(&dialog);
-    dialog.SetMachineFile(machineFile);
+    dialog.SetMachineFile(Utf8FromEnginePath(machineFile));
     dialog.ShowModal();
   } catch (const std::exception& e) {
     TellExportFailure(e.what());

@@ -1,7 +1,9 @@
 // A stand-in editor engine for tests of the wrapper: it writes what it is given to the file named
 // by RIGWRIGHT_TEST_ENGINE_RECORD, one "key=value" line each, and makes as many STL requests as
-// RIGWRIGHT_TEST_ENGINE_STL_REQUESTS says. Each build of it names itself in the record
+// RIGWRIGHT_TEST_ENGINE_STL_REQUESTS says. Like a real engine it opens the paths it is given with
+// the C library's 8-bit file functions, and records whether they opened. Each build of it names itself in the record
 // (RIGWRIGHT_RECORDING_ENGINE_NAME), so that a test can tell which copy the wrapper loaded.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -16,6 +18,30 @@ namespace {
 
 MavriloCreateStlFunc createStl = nullptr;
 MavriloExportFunc exportMachine = nullptr;
+
+// Whether `path` names something the 8-bit file functions can open: a file, or a folder (through
+// a file name below it that the test made).
+const char* Opens(const std::string& path, const char* inFolder = "") {
+  std::FILE* file = std::fopen((path + inFolder).c_str(), "rb");
+  if (file) std::fclose(file);
+  return file ? "yes" : "no";
+}
+
+// The paths of an STL reply, without their colours.
+std::string ReplyOpens(const std::string& reply) {
+  std::string opens;
+  for (std::size_t start = 0; start < reply.size();) {
+    std::size_t end = reply.find(';', start);
+    if (end == std::string::npos) end = reply.size();
+    std::string entry = reply.substr(start, end - start);
+    if (const std::size_t colour = entry.rfind("@0x"); colour != std::string::npos) {
+      entry.resize(colour);
+    }
+    opens += Opens(entry);
+    start = end + 1;
+  }
+  return opens;
+}
 
 std::string Text(const char* text, std::int32_t length) {
   return std::string(text, static_cast<std::size_t>(length)) +
@@ -37,6 +63,7 @@ ENGINE_EXPORT int RunMavrilo(const char* machineFolder, std::int32_t machineFold
   record << "engine=" << RIGWRIGHT_RECORDING_ENGINE_NAME << "\n"
          << "folder=" << Text(machineFolder, machineFolderLength) << "\n"
          << "folderLength=" << machineFolderLength << "\n"
+         << "folderOpens=" << Opens(std::string(machineFolder), "/probe.txt") << "\n"
          << "reserved=" << Text(reserved, reservedLength) << "\n"
          << "reservedLength=" << reservedLength << "\n"
          << "unit=" << defaultUnit << "\n"
@@ -53,7 +80,8 @@ ENGINE_EXPORT int RunMavrilo(const char* machineFolder, std::int32_t machineFold
     createStl(buffer);
     const std::size_t length = strnlen(buffer, sizeof(buffer));
     record << "reply=" << std::string(buffer, length)
-           << (length == sizeof(buffer) ? " (not terminated)" : "") << "\n";
+           << (length == sizeof(buffer) ? " (not terminated)" : "") << "\n"
+           << "replyOpens=" << ReplyOpens(std::string(buffer, length)) << "\n";
     record.flush();
   }
   return 0;

@@ -4,6 +4,7 @@
 // started with one command line.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,9 +50,7 @@ class WrapperTestSystem {
   const TestFolder& root_;
   ScopedEnvironment& environment_;
   std::string program_;           // the wrapper program the tests run
-  bool registryChanged_ = false;  // Windows: the install folder's value was set
-  bool hadDirectory_ = false;     // Windows: the value that was there before
-  std::wstring oldDirectory_;
+  std::shared_ptr<void> savedSettings_;  // Windows: the settings before the install folder was set
 };
 
 }  // namespace rigwright

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/testing/registry_snapshot_win32.h"
 #include "platform/text_win32.h"
 #include "platform/unique_handle_win32.h"
 #include "wrapper/startup/testing/wrapper_test_system.h"
@@ -48,15 +49,7 @@ WrapperTestSystem::WrapperTestSystem(const TestFolder& root, ScopedEnvironment& 
   program_ = Utf8FromPath((folder / "RigwrightWrapper.exe").make_preferred());
 }
 
-WrapperTestSystem::~WrapperTestSystem() {
-  if (!registryChanged_) return;
-  if (hadDirectory_) {
-    WriteDirectory(oldDirectory_);
-  } else if (const HKEY key = OpenSettings()) {
-    ::RegDeleteValueW(key, L"Directory");
-    ::RegCloseKey(key);
-  }
-}
+WrapperTestSystem::~WrapperTestSystem() { savedSettings_.reset(); }
 
 bool WrapperTestSystem::ToolkitNeedsDisplay() { return false; }
 
@@ -82,19 +75,7 @@ std::string WrapperTestSystem::UnusableTemporaryFolder() const {
 }
 
 void WrapperTestSystem::SetInstallFolder(const std::string& folder) {
-  if (!registryChanged_) {
-    registryChanged_ = true;
-    if (const HKEY key = OpenSettings()) {
-      wchar_t old[1024] = {};
-      DWORD size = sizeof(old) - sizeof(wchar_t);
-      DWORD type = 0;
-      hadDirectory_ = ::RegQueryValueExW(key, L"Directory", nullptr, &type,
-                                         reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS &&
-                      type == REG_SZ;
-      oldDirectory_ = old;
-      ::RegCloseKey(key);
-    }
-  }
+  if (!savedSettings_) savedSettings_ = std::make_shared<testing::RegistrySnapshot>(kSettingsKey);
   WriteDirectory(Utf16FromUtf8(folder));
 }
 

@@ -1,0 +1,30 @@
+# rigwright_add_version_resource(<target> <description>): on Windows, gives the program or DLL a
+# version resource with the product's version from the project() line, the same version that
+# `--version` prints and the installer carries. Elsewhere it does nothing.
+include_guard(GLOBAL)
+
+function(rigwright_add_version_resource target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set(file_type VFT_APP)
+    set(file_name "${target}.exe")
+  else()
+    set(file_type VFT_DLL)
+    set(file_name "${target}.dll")
+  endif()
+  # Four numbers, missing ones 0: 1.2 is 1,2,0,0.
+  set(numbers "${PROJECT_VERSION_MAJOR}")
+  foreach(part MINOR PATCH TWEAK)
+    if("${PROJECT_VERSION_${part}}" STREQUAL "")
+      string(APPEND numbers ",0")
+    else()
+      string(APPEND numbers ",${PROJECT_VERSION_${part}}")
+    endif()
+  endforeach()
+  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc")
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/version_resource.rc.in" "${rc}" @ONLY)
+  target_sources(${target} PRIVATE "${rc}")
+endfunction()
