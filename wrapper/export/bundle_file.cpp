@@ -91,11 +91,11 @@ bool WriteBundle(const std::string& machineFile, const std::string& outputPath,
 bool ExportMachineBundle(const std::string& machineFile, const std::string& outputPath,
                          const std::string& orientation, const std::string& externalPost,
                          ExportReport* report) {
-  return RunLoggedExport("bundle of " + machineFile + " to " + outputPath, outputPath, report,
-                         [&](ExportReport* used) {
-                           return WriteBundle(machineFile, outputPath, orientation, externalPost,
-                                              used);
-                         });
+  try {
+    return WriteBundle(machineFile, outputPath, orientation, externalPost, report);
+  } catch (const std::exception& e) {
+    return Fail(report, outputPath + ": " + e.what());
+  }
 }
 
 std::string BundleTargetPath(std::string_view outputPath, std::string_view stem) {

@@ -26,22 +26,6 @@ bool ReportProgress(ExportReport* report, ExportProgress::Stage stage, const std
   return !report->cancelled;
 }
 
-bool RunLoggedExport(const std::string& what, const std::string& place, ExportReport* report,
-                     const std::function<bool(ExportReport*)>& write) {
-  ExportReport unasked;
-  ExportReport& used = report ? *report : unasked;
-  const auto start = std::chrono::steady_clock::now();
-  bool ok;
-  try {
-    ok = write(&used);
-  } catch (const std::exception& e) {
-    // Nothing below is expected to throw; if a library still does, the export fails cleanly.
-    ok = Fail(&used, place + ": " + e.what());
-  }
-  LogExportOutcome(what, ok, used, std::chrono::steady_clock::now() - start);
-  return ok;
-}
-
 bool WasCancelled(const ExportReport* report) { return report && report->cancelled; }
 
 bool CheckNothingLeftOut(const std::string& machineFile, ExportReport* report) {

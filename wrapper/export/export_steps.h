@@ -112,12 +112,6 @@ struct OutputFile {
 };
 OutputFile OutputOf(std::string target, std::span<const std::uint8_t> bytes);
 
-// Runs the export `write` with the caller's report, or one of its own when `report` is null, turns
-// an exception into a failure that names `place`, and tells the support log how the export `what`
-// ended and how long it took.
-bool RunLoggedExport(const std::string& what, const std::string& place, ExportReport* report,
-                     const std::function<bool(ExportReport*)>& write);
-
 // Writes every file beside its target and then puts them all in place; on failure nothing
 // changes and no temporary file is left behind.
 bool WriteFilesTogether(const std::vector<OutputFile>& files, ExportReport* report);

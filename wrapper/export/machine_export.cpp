@@ -272,11 +272,11 @@ MachinePackages BuildMachinePackages(const std::string& machineFile, const std::
 bool InstallMachine(const std::string& machineFile, const std::string& targetFolder,
                     const std::string& orientation, const std::string& externalPost,
                     ExportReport* report) {
-  return RunLoggedExport("install of " + machineFile + " into " + targetFolder, targetFolder,
-                         report, [&](ExportReport* used) {
-                           return Install(machineFile, targetFolder, orientation, externalPost,
-                                          used);
-                         });
+  try {
+    return Install(machineFile, targetFolder, orientation, externalPost, report);
+  } catch (const std::exception& e) {
+    return Fail(report, targetFolder + ": " + e.what());
+  }
 }
 
 bool CreateParentDirectories(const std::string& filePath, std::string* reason) {

@@ -1,6 +1,7 @@
 #include "wrapper/ui/export_dialog_model.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "common/path_text.h"
@@ -18,17 +19,31 @@ constexpr std::string_view kBundleDescription =
 constexpr std::string_view kInstalledDescription =
     "Install this machine directly in Kelmora on this PC.";
 
+// The editor's exports, each told to the support log as it ends.
 class RealWriters final : public ExportWriters {
  public:
   bool ExportBundle(const std::string& machineFile, const std::string& outputPath,
                     const std::string& orientation, const std::string& externalPost,
                     ExportReport* report) override {
-    return ExportMachineBundle(machineFile, outputPath, orientation, externalPost, report);
+    return Logged("bundle of " + machineFile + " to " + outputPath, report, [&] {
+      return ExportMachineBundle(machineFile, outputPath, orientation, externalPost, report);
+    });
   }
   bool Install(const std::string& machineFile, const std::string& targetFolder,
                const std::string& orientation, const std::string& externalPost,
                ExportReport* report) override {
-    return InstallMachine(machineFile, targetFolder, orientation, externalPost, report);
+    return Logged("install of " + machineFile + " into " + targetFolder, report, [&] {
+      return InstallMachine(machineFile, targetFolder, orientation, externalPost, report);
+    });
+  }
+
+ private:
+  template <typename Write>
+  static bool Logged(const std::string& what, const ExportReport* report, const Write& write) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = write();
+    if (report) LogExportOutcome(what, ok, *report, std::chrono::steady_clock::now() - start);
+    return ok;
   }
 };
 

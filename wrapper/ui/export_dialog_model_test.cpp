@@ -1,7 +1,9 @@
 #include "wrapper/ui/export_dialog_model.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "common/testing/captured_support_log.h"
 #include "common/testing/scoped_environment.h"
 #include "common/testing/test_folder.h"
 
@@ -261,6 +263,28 @@ TEST_F(ExportDialogModelTest, SimulatorFolderIsOfferedOnlyWhenItExists) {
   EXPECT_EQ(FindSimulatorMachineFolder(),
             Utf8FromPath(std::filesystem::path(folder).make_preferred()))
       << "in the system's own form, ending in its separator";
+}
+
+// Support reads how each of the editor's exports ended: the files written, or why it failed.
+TEST(RealExportWritersTest, EachExportTellsTheSupportLogHowItEnded) {
+  TestFolder dir;
+  dir.Write("Mill/config.json", R"({"UserConfiguration":{"Models":[]}})");
+  const std::string machine = dir.text() + "Mill.mcfg";
+  dir.Write("Mill.mcfg", R"({"MachineDefinition": {}})");
+  const std::string missing = dir.text() + "none.mcfg", kelmora = dir.text() + "kelmora/";
+  CapturedSupportLog log;
+  ExportReport bundle, install;
+  ASSERT_TRUE(RealExportWriters().ExportBundle(machine, dir.text() + "b", "", "", &bundle))
+      << bundle.error;
+  ASSERT_FALSE(RealExportWriters().Install(missing, kelmora, "", "", &install));
+
+  for (const std::string& part :
+       {"info: export: bundle of " + machine + " to " + dir.text() + "b done in ",
+        "; wrote \"" + dir.text() + "Mill.OrvaneSimBundle\"\n",
+        "error: export: install of " + missing + " into " + kelmora + " ended after ",
+        " s: " + install.error + "\n"}) {
+    EXPECT_THAT(log.Text(), ::testing::HasSubstr(part));
+  }
 }
 
 TEST(FileDialogTextTest, FilterAndDefaultExtension) {
