@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "common/path_text.h"
+#include "platform/file_location.h"
 #include "platform/file_write.h"
 #include "platform/made_folders.h"
 #include "platform/staged_files.h"
@@ -32,9 +33,17 @@ bool WriteMachinePackageBeside(const std::string& target, const GatheredMachine&
 
 // Where the bundle goes: a bundle path that is a symbolic link (or a chain of them) keeps the
 // link, and the file it finally leads to gets the new bundle, as writing through the link would
-// do, but replaced in one step beside that file.
+// do, but replaced in one step beside that file. The system tells a link (the library cannot on
+// Windows, where it follows links and junctions alike) and where it finally leads.
 std::string FinalTarget(const std::string& bundlePath) {
   std::filesystem::path path = PathFromUtf8(bundlePath);
+  if (!IsLinkOrJunction(path)) return bundlePath;
+  std::string unresolved;
+  if (const std::filesystem::path location = ResolvedLocation(path, &unresolved);
+      !location.empty()) {
+    return Utf8FromPath(location);
+  }
+  // A link whose file is missing yet: followed hop by hop, where the library reads links.
   for (int hops = 0; hops < 40; ++hops) {  // as many as the system follows before ELOOP
     std::error_code error;
     if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) break;
