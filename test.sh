@@ -11,6 +11,8 @@
 #                          (default 60) on its corpus; a crash or broken invariant fails
 set -euo pipefail
 cd "$(dirname "$0")"
+# The programs under test keep a support log; theirs goes into the build tree, not the user's.
+export XDG_STATE_HOME="$PWD/build/test-state"
 
 preset=ci
 case "${1:-}" in
