@@ -1,5 +1,6 @@
 #include "wrapper/package/parallel_gzip.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -8,9 +9,9 @@
 namespace rigwright {
 namespace {
 
+// libdeflate's level 6: its own trade of speed for size, near zlib's level 6 in size.
 constexpr int kDeflateLevel = 6;
-constexpr int kWindowBits = 15;  // 32 KiB
-constexpr int kMemoryLevel = 8;  // zlib's default, as for a single-stream level-6 deflate
+constexpr int kWindowBits = 15;  // 32 KiB, the only window deflate data of any compressor uses
 constexpr std::size_t kWindowBytes = std::size_t{1} << kWindowBits;
 // The fixed header of every payload: deflate, no flags, no time stamp, no extra flags, OS 0.
 constexpr std::uint8_t kGzipHeader[] = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0, 0};
@@ -51,55 +52,130 @@ void EnsureSize(Bytes& buffer, std::size_t size) {
 
 }  // namespace
 
-// One raw deflate stream per thread, reset for every chunk: setting one up allocates and clears
-// a few hundred KiB, which would otherwise be paid per chunk.
+// Per thread: a libdeflate compressor, and a zlib inflater that finds where each chunk's deflate
+// data can be joined to the next. libdeflate compresses whole buffers only, without a preset
+// dictionary, and ends every buffer with a block marked final; a chunk that is not the last must
+// lose that mark and end on a byte boundary, so that the chunks make one deflate stream.
 class ParallelGzip::Deflater {
  public:
-  Deflater() {
-    ok_ = deflateInit2(&z_, kDeflateLevel, Z_DEFLATED, -kWindowBits, kMemoryLevel,
-                       Z_DEFAULT_STRATEGY) == Z_OK;
-  }
+  Deflater()
+      : compressor_(libdeflate_alloc_compressor(kDeflateLevel)),
+        inflating_(inflateInit2(&scan_, -kWindowBits) == Z_OK),
+        discard_(kScanOutputBytes) {}
   ~Deflater() {
-    if (ok_) deflateEnd(&z_);
+    if (compressor_ != nullptr) libdeflate_free_compressor(compressor_);
+    if (inflating_) inflateEnd(&scan_);
   }
   Deflater(const Deflater&) = delete;
   Deflater& operator=(const Deflater&) = delete;
 
-  // Deflates `data` primed with `dictionary` into `out`, ended with a sync flush (a byte
-  // boundary) or, for the last chunk, with the final block. Returns the bytes written, or
-  // nothing when zlib fails.
-  std::optional<std::size_t> Deflate(std::span<const std::uint8_t> data,
-                                     std::span<const std::uint8_t> dictionary, bool last,
-                                     Bytes& out) {
-    if (!ok_ || deflateReset(&z_) != Z_OK) return std::nullopt;
-    if (!dictionary.empty() && deflateSetDictionary(&z_, dictionary.data(),
-                                                    static_cast<uInt>(dictionary.size())) != Z_OK) {
-      return std::nullopt;
-    }
-    // The bound covers the data; a sync flush adds at most a few bytes more.
-    EnsureSize(out, deflateBound(&z_, static_cast<uLong>(data.size())) + 16);
-    z_.next_in = const_cast<Bytef*>(data.data());
-    z_.avail_in = static_cast<uInt>(data.size());
-    const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-    for (;;) {
-      z_.next_out = out.data() + z_.total_out;
-      z_.avail_out = static_cast<uInt>(out.size() - z_.total_out);
-      const int status = deflate(&z_, flush);
-      if (status == Z_STREAM_ERROR) return std::nullopt;
-      if (status == Z_STREAM_END || (!last && z_.avail_in == 0 && z_.avail_out > 0)) break;
-      out.resize(out.size() * 2);
-    }
-    return static_cast<std::size_t>(z_.total_out);
+  // Deflates `data` on its own into `out`. The last chunk keeps its final block; any other ends
+  // joinable (see Join). Returns the bytes written, or nothing on failure.
+  std::optional<std::size_t> Deflate(std::span<const std::uint8_t> data, bool last, Bytes& out) {
+    if (compressor_ == nullptr || !inflating_) return std::nullopt;
+    EnsureSize(out, libdeflate_deflate_compress_bound(compressor_, data.size()) + kJoinBytes);
+    const std::size_t size =
+        libdeflate_deflate_compress(compressor_, data.data(), data.size(), out.data(), out.size());
+    if (size == 0) return std::nullopt;
+    if (last) return size;
+    return Join(data, out, size);
   }
 
  private:
-  z_stream z_{};
-  bool ok_ = false;
+  // At most this much is added after a chunk's data: an empty stored block whose three header
+  // bits do not fit in the last byte's padding.
+  static constexpr std::size_t kJoinBytes = 5;
+  static constexpr std::size_t kScanOutputBytes = std::size_t{1} << 18;
+
+  // Clears the final mark of the deflate data `out[0, size)` of `content` and, if the final block
+  // does not end on a byte boundary, adds an empty stored block, which fills the byte up. Only
+  // decoding finds a block's end, so this costs one inflate of the chunk, in two steps: up to the
+  // final block's header, then that block alone, from a fresh state primed with the content
+  // before it as window (which the chunk's own content gives) and the header's bits with the mark
+  // cleared, so that zlib stops at its end and tells the bits left over in its last byte.
+  std::optional<std::size_t> Join(std::span<const std::uint8_t> content, Bytes& out,
+                                   std::size_t size) {
+    std::size_t headerByte = 0;  // the final block's header begins in this byte
+    unsigned headerBit = 0;      // at this bit (0 is the lowest)
+    std::size_t contentBefore = 0;
+    if ((out[0] & 1) == 0) {
+      if (!Start(out.data(), size)) return std::nullopt;
+      for (;;) {
+        const std::optional<bool> boundary = NextBoundary();
+        if (!boundary) return std::nullopt;
+        if (!*boundary) continue;
+        // zlib stopped before a block header; the bits of the last byte it took that it did not
+        // use are where the header begins.
+        const unsigned unused = static_cast<unsigned>(scan_.data_type) & 7u;
+        const std::size_t used = static_cast<std::size_t>(scan_.next_in - out.data());
+        headerByte = unused != 0 ? used - 1 : used;
+        headerBit = unused != 0 ? 8 - unused : 0;
+        if (headerByte >= size) return std::nullopt;
+        if ((out[headerByte] >> headerBit & 1) != 0) break;
+      }
+      contentBefore = scan_.total_out;
+    }
+    out[headerByte] = static_cast<std::uint8_t>(out[headerByte] & ~(1u << headerBit));
+
+    const std::size_t fromByte = headerBit != 0 ? headerByte + 1 : headerByte;
+    if (!Start(out.data() + fromByte, size - fromByte)) return std::nullopt;
+    if (contentBefore > content.size()) return std::nullopt;
+    const std::size_t window = std::min(contentBefore, kWindowBytes);
+    if (window != 0 &&
+        inflateSetDictionary(&scan_, content.data() + contentBefore - window,
+                             static_cast<uInt>(window)) != Z_OK) {
+      return std::nullopt;
+    }
+    if (headerBit != 0 &&
+        inflatePrime(&scan_, static_cast<int>(8 - headerBit), out[headerByte] >> headerBit) !=
+            Z_OK) {
+      return std::nullopt;
+    }
+    for (;;) {
+      const std::optional<bool> boundary = NextBoundary();
+      if (!boundary) return std::nullopt;
+      if (*boundary) break;
+    }
+    // The block, no longer final, must end with the data and give the rest of the content.
+    if (scan_.avail_in != 0 || contentBefore + scan_.total_out != content.size()) {
+      return std::nullopt;
+    }
+    const unsigned padding = static_cast<unsigned>(scan_.data_type) & 7u;
+    if (padding == 0) return size;
+    // A stored block's header is three zero bits, then the rest of its byte is skipped: in the
+    // padding when it has room, else in one more byte. LEN 0 and NLEN follow.
+    static constexpr std::uint8_t kEmptyStored[] = {0, 0, 0, 0xFF, 0xFF};
+    const std::size_t skip = padding >= 3 ? 1 : 0;
+    std::copy(std::begin(kEmptyStored) + skip, std::end(kEmptyStored), out.begin() + size);
+    return size + sizeof kEmptyStored - skip;
+  }
+
+  bool Start(const std::uint8_t* data, std::size_t size) {
+    if (inflateReset(&scan_) != Z_OK) return false;
+    scan_.next_in = const_cast<Bytef*>(data);
+    scan_.avail_in = static_cast<uInt>(size);
+    return true;
+  }
+
+  // Inflates on, output discarded, until zlib stops. True: stopped before a block header; false:
+  // only the output space ran out; nothing: the data is damaged or ended early.
+  std::optional<bool> NextBoundary() {
+    scan_.next_out = discard_.data();
+    scan_.avail_out = static_cast<uInt>(discard_.size());
+    if (inflate(&scan_, Z_BLOCK) != Z_OK) return std::nullopt;
+    if ((scan_.data_type & 128) != 0) return true;
+    if (scan_.avail_out != 0) return std::nullopt;  // input used up inside a block
+    return false;
+  }
+
+  libdeflate_compressor* compressor_;
+  z_stream scan_{};
+  bool inflating_;
+  Bytes discard_;
 };
 
 struct ParallelGzip::Chunk {
   Bytes content;
-  Bytes dictionary;
   ContentKind kind = ContentKind::kCompressible;
   bool last = false;
 
@@ -116,12 +192,11 @@ namespace {
 void Compress(ParallelGzip::Chunk* chunk, ParallelGzip::Deflater& deflater) {
   const std::span<const std::uint8_t> content(chunk->content);
   chunk->contentBytes = content.size();
-  chunk->crc =
-      static_cast<std::uint32_t>(crc32(0, content.data(), static_cast<uInt>(content.size())));
+  chunk->crc = libdeflate_crc32(0, content.data(), content.size());
   chunk->ok = true;
   if (chunk->kind == ContentKind::kCompressible) {
     const std::optional<std::size_t> size =
-        deflater.Deflate(content, chunk->dictionary, chunk->last, chunk->compressed);
+        deflater.Deflate(content, chunk->last, chunk->compressed);
     chunk->ok = size.has_value();
     // Data that does not shrink is kept as it is, as a single-stream compressor would.
     if (size && *size < StoredSize(content.size())) {
@@ -231,16 +306,6 @@ bool ParallelGzip::Submit(bool last) {
   chunk->done = false;
   chunk->kind = kind_;
   chunk->last = last;
-  chunk->dictionary = dictionary_;
-  // The next chunk's dictionary: the window of content that ends where this chunk ends.
-  if (pending_.size() >= kWindowBytes) {
-    dictionary_.assign(pending_.end() - kWindowBytes, pending_.end());
-  } else {
-    dictionary_.insert(dictionary_.end(), pending_.begin(), pending_.end());
-    if (dictionary_.size() > kWindowBytes) {
-      dictionary_.erase(dictionary_.begin(), dictionary_.end() - kWindowBytes);
-    }
-  }
   // The chunk takes the content; the buffer it held before (kept from an earlier chunk) is
   // filled next.
   std::swap(chunk->content, pending_);
