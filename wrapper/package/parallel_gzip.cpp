@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <optional>
 
+#include "wrapper/package/deflate_blocks.h"
+
 namespace rigwright {
 namespace {
 
 // libdeflate's level 6: its own trade of speed for size, near zlib's level 6 in size.
 constexpr int kDeflateLevel = 6;
-constexpr int kWindowBits = 15;  // 32 KiB, the only window deflate data of any compressor uses
-constexpr std::size_t kWindowBytes = std::size_t{1} << kWindowBits;
 // The fixed header of every payload: deflate, no flags, no time stamp, no extra flags, OS 0.
 constexpr std::uint8_t kGzipHeader[] = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0, 0};
 constexpr std::size_t kMaxStoredBlock = 65535;
@@ -52,19 +52,14 @@ void EnsureSize(Bytes& buffer, std::size_t size) {
 
 }  // namespace
 
-// Per thread: a libdeflate compressor, and a zlib inflater that finds where each chunk's deflate
-// data can be joined to the next. libdeflate compresses whole buffers only, without a preset
+// A libdeflate compressor per thread. libdeflate compresses whole buffers only, without a preset
 // dictionary, and ends every buffer with a block marked final; a chunk that is not the last must
 // lose that mark and end on a byte boundary, so that the chunks make one deflate stream.
 class ParallelGzip::Deflater {
  public:
-  Deflater()
-      : compressor_(libdeflate_alloc_compressor(kDeflateLevel)),
-        inflating_(inflateInit2(&scan_, -kWindowBits) == Z_OK),
-        discard_(kScanOutputBytes) {}
+  Deflater() : compressor_(libdeflate_alloc_compressor(kDeflateLevel)) {}
   ~Deflater() {
     if (compressor_ != nullptr) libdeflate_free_compressor(compressor_);
-    if (inflating_) inflateEnd(&scan_);
   }
   Deflater(const Deflater&) = delete;
   Deflater& operator=(const Deflater&) = delete;
@@ -72,106 +67,39 @@ class ParallelGzip::Deflater {
   // Deflates `data` on its own into `out`. The last chunk keeps its final block; any other ends
   // joinable (see Join). Returns the bytes written, or nothing on failure.
   std::optional<std::size_t> Deflate(std::span<const std::uint8_t> data, bool last, Bytes& out) {
-    if (compressor_ == nullptr || !inflating_) return std::nullopt;
+    if (compressor_ == nullptr) return std::nullopt;
     EnsureSize(out, libdeflate_deflate_compress_bound(compressor_, data.size()) + kJoinBytes);
     const std::size_t size =
         libdeflate_deflate_compress(compressor_, data.data(), data.size(), out.data(), out.size());
     if (size == 0) return std::nullopt;
     if (last) return size;
-    return Join(data, out, size);
+    return Join(data.size(), out, size);
   }
 
  private:
   // At most this much is added after a chunk's data: an empty stored block whose three header
   // bits do not fit in the last byte's padding.
   static constexpr std::size_t kJoinBytes = 5;
-  static constexpr std::size_t kScanOutputBytes = std::size_t{1} << 18;
 
-  // Clears the final mark of the deflate data `out[0, size)` of `content` and, if the final block
-  // does not end on a byte boundary, adds an empty stored block, which fills the byte up. Only
-  // decoding finds a block's end, so this costs one inflate of the chunk, in two steps: up to the
-  // final block's header, then that block alone, from a fresh state primed with the content
-  // before it as window (which the chunk's own content gives) and the header's bits with the mark
-  // cleared, so that zlib stops at its end and tells the bits left over in its last byte.
-  std::optional<std::size_t> Join(std::span<const std::uint8_t> content, Bytes& out,
-                                   std::size_t size) {
-    std::size_t headerByte = 0;  // the final block's header begins in this byte
-    unsigned headerBit = 0;      // at this bit (0 is the lowest)
-    std::size_t contentBefore = 0;
-    if ((out[0] & 1) == 0) {
-      if (!Start(out.data(), size)) return std::nullopt;
-      for (;;) {
-        const std::optional<bool> boundary = NextBoundary();
-        if (!boundary) return std::nullopt;
-        if (!*boundary) continue;
-        // zlib stopped before a block header; the bits of the last byte it took that it did not
-        // use are where the header begins.
-        const unsigned unused = static_cast<unsigned>(scan_.data_type) & 7u;
-        const std::size_t used = static_cast<std::size_t>(scan_.next_in - out.data());
-        headerByte = unused != 0 ? used - 1 : used;
-        headerBit = unused != 0 ? 8 - unused : 0;
-        if (headerByte >= size) return std::nullopt;
-        if ((out[headerByte] >> headerBit & 1) != 0) break;
-      }
-      contentBefore = scan_.total_out;
-    }
-    out[headerByte] = static_cast<std::uint8_t>(out[headerByte] & ~(1u << headerBit));
-
-    const std::size_t fromByte = headerBit != 0 ? headerByte + 1 : headerByte;
-    if (!Start(out.data() + fromByte, size - fromByte)) return std::nullopt;
-    if (contentBefore > content.size()) return std::nullopt;
-    const std::size_t window = std::min(contentBefore, kWindowBytes);
-    if (window != 0 &&
-        inflateSetDictionary(&scan_, content.data() + contentBefore - window,
-                             static_cast<uInt>(window)) != Z_OK) {
-      return std::nullopt;
-    }
-    if (headerBit != 0 &&
-        inflatePrime(&scan_, static_cast<int>(8 - headerBit), out[headerByte] >> headerBit) !=
-            Z_OK) {
-      return std::nullopt;
-    }
-    for (;;) {
-      const std::optional<bool> boundary = NextBoundary();
-      if (!boundary) return std::nullopt;
-      if (*boundary) break;
-    }
-    // The block, no longer final, must end with the data and give the rest of the content.
-    if (scan_.avail_in != 0 || contentBefore + scan_.total_out != content.size()) {
-      return std::nullopt;
-    }
-    const unsigned padding = static_cast<unsigned>(scan_.data_type) & 7u;
-    if (padding == 0) return size;
+  // Clears the final mark of the deflate data `out[0, size)` of `contentBytes` bytes and, if the
+  // final block does not end on a byte boundary, adds an empty stored block, which fills the byte
+  // up. Only decoding finds where a block starts and ends; the walk over the chunk's blocks also
+  // checks that they give back its whole content.
+  static std::optional<std::size_t> Join(std::size_t contentBytes, Bytes& out, std::size_t size) {
+    const std::optional<FinalBlock> final =
+        FindFinalBlock(std::span<const std::uint8_t>(out.data(), size), contentBytes);
+    if (!final) return std::nullopt;
+    out[final->headerByte] &= static_cast<std::uint8_t>(~(1u << final->headerBit));
+    if (final->paddingBits == 0) return size;
     // A stored block's header is three zero bits, then the rest of its byte is skipped: in the
     // padding when it has room, else in one more byte. LEN 0 and NLEN follow.
     static constexpr std::uint8_t kEmptyStored[] = {0, 0, 0, 0xFF, 0xFF};
-    const std::size_t skip = padding >= 3 ? 1 : 0;
+    const std::size_t skip = final->paddingBits >= 3 ? 1 : 0;
     std::copy(std::begin(kEmptyStored) + skip, std::end(kEmptyStored), out.begin() + size);
     return size + sizeof kEmptyStored - skip;
   }
 
-  bool Start(const std::uint8_t* data, std::size_t size) {
-    if (inflateReset(&scan_) != Z_OK) return false;
-    scan_.next_in = const_cast<Bytef*>(data);
-    scan_.avail_in = static_cast<uInt>(size);
-    return true;
-  }
-
-  // Inflates on, output discarded, until zlib stops. True: stopped before a block header; false:
-  // only the output space ran out; nothing: the data is damaged or ended early.
-  std::optional<bool> NextBoundary() {
-    scan_.next_out = discard_.data();
-    scan_.avail_out = static_cast<uInt>(discard_.size());
-    if (inflate(&scan_, Z_BLOCK) != Z_OK) return std::nullopt;
-    if ((scan_.data_type & 128) != 0) return true;
-    if (scan_.avail_out != 0) return std::nullopt;  // input used up inside a block
-    return false;
-  }
-
   libdeflate_compressor* compressor_;
-  z_stream scan_{};
-  bool inflating_;
-  Bytes discard_;
 };
 
 struct ParallelGzip::Chunk {

@@ -51,7 +51,9 @@ std::size_t SingleStreamDeflateSize(std::span<const std::uint8_t> content) {
   return size;
 }
 
-Bytes GzipOf(std::span<const std::uint8_t> content, unsigned threads) {
+// The content from `storedFrom` on is put as incompressible.
+Bytes GzipOf(std::span<const std::uint8_t> content, unsigned threads,
+             std::size_t storedFrom = SIZE_MAX) {
   Bytes payload;
   ParallelGzip gzip(
       [&](std::span<const std::uint8_t> bytes) {
@@ -59,7 +61,9 @@ Bytes GzipOf(std::span<const std::uint8_t> content, unsigned threads) {
         return true;
       },
       {.threads = threads});
-  EXPECT_TRUE(gzip.Put(content) && gzip.Finish());
+  const std::size_t split = std::min(storedFrom, content.size());
+  EXPECT_TRUE(gzip.Put(content.first(split)) &&
+              gzip.Put(content.subspan(split), ContentKind::kIncompressible) && gzip.Finish());
   return payload;
 }
 
@@ -88,6 +92,7 @@ TEST(ParallelGzipTest, AnyThreadCountMakesTheSameSingleDeflateStream) {
   const struct {
     const char* name;
     Bytes content;
+    std::size_t storedFrom = SIZE_MAX;
   } cases[] = {
       {"empty", {}},
       {"one byte", {42}},
@@ -97,12 +102,14 @@ TEST(ParallelGzipTest, AnyThreadCountMakesTheSameSingleDeflateStream) {
       {"many chunks of floats", NoisyFloats(7 * kChunk + 123, 4)},
       {"many chunks of text", text},
       {"many chunks of zeros", Bytes(5 * kChunk, 0)},
+      {"a few bytes before stored ones", Bytes{1, 2, 3, 0, 0, 0}, 3},
+      {"a short text before stored bytes", ToBytes(std::string(300, 'a') + "bc" + "!"), 302},
   };
-  for (const auto& [name, content] : cases) {
+  for (const auto& [name, content, storedFrom] : cases) {
     SCOPED_TRACE(name);
-    const Bytes one = GzipOf(content, 1);
-    EXPECT_TRUE(GzipOf(content, 2) == one);
-    EXPECT_TRUE(GzipOf(content, 4) == one);
+    const Bytes one = GzipOf(content, 1, storedFrom);
+    EXPECT_TRUE(GzipOf(content, 2, storedFrom) == one);
+    EXPECT_TRUE(GzipOf(content, 4, storedFrom) == one);
     ExpectOneMemberOf(one, content);
   }
 }
