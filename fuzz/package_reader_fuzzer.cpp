@@ -121,7 +121,15 @@ void ReadSignedPayload(std::span<const std::uint8_t> payload) {
 }
 
 void ParseContent(std::span<const std::uint8_t> content) {
-  const PackageView parsed = ParsePackageContent(Bytes(content.begin(), content.end()));
+  // Any content, as a gzip member of its own, read as a package.
+  Bytes payload;
+  ParallelGzip gzip([&](std::span<const std::uint8_t> bytes) {
+    payload.insert(payload.end(), bytes.begin(), bytes.end());
+    return true;
+  }, {.threads = 1});
+  FUZZ_CHECK(gzip.Put(content) && gzip.Finish());
+  const Bytes packed = Signed(payload);
+  const PackageView parsed = ViewSignedPackage(packed, PublicKey(), kLimits);
   if (!parsed.ok()) return;
   FileMap files;
   for (const RecordView& record : parsed.records) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,7 +24,7 @@ bool WriteNewFile(const std::filesystem::path& path, std::span<const std::uint8_
 // so a failed or abandoned write leaves nothing behind.
 class NewFile {
  public:
-  NewFile() = default;
+  NewFile();
   NewFile(const NewFile&) = delete;
   NewFile& operator=(const NewFile&) = delete;
   ~NewFile();
@@ -70,9 +71,13 @@ class NewFile {
  private:
   bool Failed(const char* operation, int err);
 
+  // The open file as the system holds it, defined by each platform's own file: a descriptor on
+  // POSIX, a HANDLE on Windows. Null while no file is open.
+  struct Native;
+
   std::filesystem::path path_;
   std::filesystem::path shownAs_;
-  int fd_ = -1;
+  std::unique_ptr<Native> file_;
   bool finished_ = false;
   bool unnamed_ = false;  // made by CreateTemporary and not named yet: vanishes when closed
   Use use_ = Use::kKept;

@@ -67,6 +67,12 @@ int SweepDeadTemporaries(const std::filesystem::path& folder) {
   return removed;
 }
 
+struct NewFile::Native {
+  int fd = -1;
+};
+
+NewFile::NewFile() = default;
+
 NewFile::~NewFile() {
   if (!finished_) Remove();
 }
@@ -80,16 +86,20 @@ bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::p
                      Use use) {
   shownAs_ = shownAs.empty() ? path : shownAs;
   use_ = use;
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd_ < 0) return Failed("cannot create", errno);
+  auto file = std::make_unique<Native>();
+  file->fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (file->fd < 0) return Failed("cannot create", errno);
+  file_ = std::move(file);
   path_ = path;  // only a file this made is ever removed
   return true;
 }
 
 bool NewFile::CreateTemporary(const std::filesystem::path& path,
                               const std::filesystem::path& shownAs, Use use) {
-  fd_ = ::open(FolderOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-  if (fd_ >= 0) {
+  auto file = std::make_unique<Native>();
+  file->fd = ::open(FolderOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (file->fd >= 0) {
+    file_ = std::move(file);
     shownAs_ = shownAs.empty() ? path : shownAs;
     use_ = use;
     path_ = path;
@@ -103,20 +113,20 @@ bool NewFile::CreateTemporary(const std::filesystem::path& path,
     return Failed("cannot create", errno);
   }
   if (!Create(path, shownAs, use)) return false;
-  ::flock(fd_, LOCK_EX | LOCK_NB);
+  ::flock(file_->fd, LOCK_EX | LOCK_NB);
   return true;
 }
 
-bool NewFile::Flush() { return ::fsync(fd_) == 0 || Failed("cannot write", errno); }
+bool NewFile::Flush() { return ::fsync(file_->fd) == 0 || Failed("cannot write", errno); }
 
 bool NewFile::Name() {
   if (!unnamed_) return true;
   // The /proc form needs no privilege; linking the descriptor itself (AT_EMPTY_PATH) needs
   // CAP_DAC_READ_SEARCH, so it is only the fallback where /proc is not mounted (ENOENT).
-  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  const std::string self = "/proc/self/fd/" + std::to_string(file_->fd);
   if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
     const int err = errno;
-    if (err != ENOENT || ::linkat(fd_, "", AT_FDCWD, path_.c_str(), AT_EMPTY_PATH) != 0) {
+    if (err != ENOENT || ::linkat(file_->fd, "", AT_FDCWD, path_.c_str(), AT_EMPTY_PATH) != 0) {
       return Failed("cannot create", err);
     }
   }
@@ -125,13 +135,13 @@ bool NewFile::Name() {
 }
 
 bool NewFile::Write(std::span<const std::uint8_t> bytes) {
-  if (!WriteAll(fd_, bytes)) return Failed("cannot write", errno);
+  if (!WriteAll(file_->fd, bytes)) return Failed("cannot write", errno);
   size_ += bytes.size();
   // Starts the disk on what was written so far without waiting for it, a few MiB at a time: a
   // large package is then mostly on the disk by the time Finish flushes it, instead of all of it
   // being written out only then. Failure here only loses the head start.
   if (use_ == Use::kKept && size_ - writtenOutTo_ >= kWriteOutBytes) {
-    ::sync_file_range(fd_, static_cast<off_t>(writtenOutTo_),
+    ::sync_file_range(file_->fd, static_cast<off_t>(writtenOutTo_),
                       static_cast<off_t>(size_ - writtenOutTo_), SYNC_FILE_RANGE_WRITE);
     writtenOutTo_ = size_;
   }
@@ -140,7 +150,7 @@ bool NewFile::Write(std::span<const std::uint8_t> bytes) {
 
 bool NewFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    const ssize_t n = ::pwrite(file_->fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Failed("cannot write", errno);
     bytes = bytes.subspan(static_cast<size_t>(n));
@@ -151,7 +161,7 @@ bool NewFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes)
 
 std::int64_t NewFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) {
   for (;;) {
-    const ssize_t n = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(offset));
+    const ssize_t n = ::pread(file_->fd, into.data(), into.size(), static_cast<off_t>(offset));
     if (n >= 0) return n;
     if (errno != EINTR) {
       Failed("cannot read", errno);
@@ -163,16 +173,16 @@ std::int64_t NewFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into)
 bool NewFile::Finish(bool sync) {
   if (sync && !Flush()) return false;
   if (!Name()) return false;
-  const int fd = fd_;
-  fd_ = -1;
+  const int fd = file_->fd;
+  file_.reset();
   if (::close(fd) != 0) return Failed("cannot write", errno);
   finished_ = true;
   return true;
 }
 
 void NewFile::Remove() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (file_) ::close(file_->fd);
+  file_.reset();
   if (!path_.empty() && !unnamed_) ::unlink(path_.c_str());
   path_.clear();
   unnamed_ = false;

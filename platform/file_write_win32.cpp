@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <io.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <system_error>
@@ -39,8 +37,6 @@ bool WriteAllAt(HANDLE file, std::uint64_t offset, std::span<const std::uint8_t>
   return true;
 }
 
-HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
-
 // Whether the file is deleted when its last handle closes.
 bool SetDeleteOnClose(HANDLE file, bool remove) {
   FILE_DISPOSITION_INFO disposition{};
@@ -71,8 +67,12 @@ int SweepDeadTemporaries(const std::filesystem::path& folder) {
   return removed;
 }
 
-// The file's handle is kept as a C runtime descriptor (`_open_osfhandle`), the form the shared
-// header holds; every call goes to the handle itself.
+struct NewFile::Native {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+NewFile::NewFile() = default;
+
 NewFile::~NewFile() {
   if (!finished_) Remove();
 }
@@ -89,15 +89,11 @@ bool NewFile::Create(const std::filesystem::path& path, const std::filesystem::p
   // No sharing: nobody reads the file before it is complete. A scratch file is marked
   // temporary, which keeps it in memory rather than on the disk where memory allows.
   const DWORD attributes = use == Use::kScratch ? FILE_ATTRIBUTE_TEMPORARY : FILE_ATTRIBUTE_NORMAL;
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    CREATE_NEW, attributes, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Failed("cannot create", ::GetLastError());
-  fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), 0);
-  if (fd_ < 0) {
-    ::CloseHandle(file);
-    ::DeleteFileW(path.c_str());
-    return Failed("cannot create", ERROR_TOO_MANY_OPEN_FILES);
-  }
+  auto file = std::make_unique<Native>();
+  file->handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               attributes, nullptr);
+  if (file->handle == INVALID_HANDLE_VALUE) return Failed("cannot create", ::GetLastError());
+  file_ = std::move(file);
   path_ = path;  // only a file this made is ever removed
   return true;
 }
@@ -110,42 +106,37 @@ bool NewFile::CreateTemporary(const std::filesystem::path& path,
   const DWORD attributes = use == Use::kScratch ? FILE_ATTRIBUTE_TEMPORARY : FILE_ATTRIBUTE_NORMAL;
   // DELETE access lets the file's deletion be set and cleared through this handle. No sharing,
   // deletion included: a sweep of another process then cannot remove it while this one lives.
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                                    CREATE_NEW, attributes, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Failed("cannot create", ::GetLastError());
+  auto file = std::make_unique<Native>();
+  file->handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                               CREATE_NEW, attributes, nullptr);
+  if (file->handle == INVALID_HANDLE_VALUE) return Failed("cannot create", ::GetLastError());
   // Deleted by the system when its handle closes, however this process ends, until Name. Where
   // the file system refuses, the file stays named and the sweep of a later run removes it.
-  unnamed_ = SetDeleteOnClose(file, true);
-  fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), 0);
-  if (fd_ < 0) {
-    if (!unnamed_) ::DeleteFileW(path.c_str());
-    ::CloseHandle(file);
-    unnamed_ = false;
-    return Failed("cannot create", ERROR_TOO_MANY_OPEN_FILES);
-  }
+  unnamed_ = SetDeleteOnClose(file->handle, true);
+  file_ = std::move(file);
   path_ = path;
   return true;
 }
 
 bool NewFile::Flush() {
-  return ::FlushFileBuffers(HandleOf(fd_)) || Failed("cannot write", ::GetLastError());
+  return ::FlushFileBuffers(file_->handle) || Failed("cannot write", ::GetLastError());
 }
 
 bool NewFile::Name() {
   if (!unnamed_) return true;
-  if (!SetDeleteOnClose(HandleOf(fd_), false)) return Failed("cannot create", ::GetLastError());
+  if (!SetDeleteOnClose(file_->handle, false)) return Failed("cannot create", ::GetLastError());
   unnamed_ = false;
   return true;
 }
 
 bool NewFile::Write(std::span<const std::uint8_t> bytes) {
-  if (!WriteAllAt(HandleOf(fd_), size_, bytes)) return Failed("cannot write", ::GetLastError());
+  if (!WriteAllAt(file_->handle, size_, bytes)) return Failed("cannot write", ::GetLastError());
   size_ += bytes.size();
   return true;
 }
 
 bool NewFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  if (!WriteAllAt(HandleOf(fd_), offset, bytes)) return Failed("cannot write", ::GetLastError());
+  if (!WriteAllAt(file_->handle, offset, bytes)) return Failed("cannot write", ::GetLastError());
   return true;
 }
 
@@ -153,7 +144,7 @@ std::int64_t NewFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into)
   const DWORD wanted = static_cast<DWORD>(into.size() < (1u << 30) ? into.size() : (1u << 30));
   DWORD read = 0;
   OVERLAPPED at = At(offset);
-  if (::ReadFile(HandleOf(fd_), into.data(), wanted, &read, &at)) return read;
+  if (::ReadFile(file_->handle, into.data(), wanted, &read, &at)) return read;
   const DWORD code = ::GetLastError();
   if (code == ERROR_HANDLE_EOF) return 0;
   Failed("cannot read", code);
@@ -163,16 +154,16 @@ std::int64_t NewFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into)
 bool NewFile::Finish(bool sync) {
   if (sync && !Flush()) return false;
   if (!Name()) return false;
-  const int fd = fd_;
-  fd_ = -1;
-  if (::_close(fd) != 0) return Failed("cannot write", ERROR_WRITE_FAULT);
+  const HANDLE handle = file_->handle;
+  file_.reset();
+  if (!::CloseHandle(handle)) return Failed("cannot write", ::GetLastError());
   finished_ = true;
   return true;
 }
 
 void NewFile::Remove() {
-  if (fd_ >= 0) ::_close(fd_);
-  fd_ = -1;
+  if (file_) ::CloseHandle(file_->handle);
+  file_.reset();
   // A file still marked for deletion went with its handle.
   if (!path_.empty() && !unnamed_) ::DeleteFileW(path_.c_str());
   path_.clear();

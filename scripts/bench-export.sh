@@ -6,7 +6,8 @@
 #   scripts/bench-export.sh [--runs N] [--sizes "100 400"] [--work DIR] [--rigwright PATH]
 #
 # Prints one Markdown table per size: medians of N runs (default 3), the ratio of pigz's wall
-# time to each command's (>= 1.0: at least as fast as pigz), and the largest peak memory seen.
+# time to each command's (>= 1.0: at least as fast as pigz), and the largest peak memory seen;
+# then, when it is built (target package_stages_perftest), where a package's processor time goes.
 # Run it on a quiet machine, or read the ratios rather than the times.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,6 +38,7 @@ if [ ! -x "$rigwright" ]; then
   cmake --preset ci >/dev/null && cmake --build --preset ci --target rigwright
 fi
 rigwright="$(realpath "$rigwright")"
+stages="$(dirname "$(dirname "$rigwright")")/wrapper/package/package_stages_perftest"
 
 # Writes <dir>/Bench.mcfg and its machine data folder with 8 binary STL models of <mb> MB in all.
 # Vertices are floats between 32 and 128 with random low bits: like real meshes, they compress to
@@ -120,6 +122,7 @@ for mb in $sizes; do
   read -r veri_s veri_kb < <(measure "$rigwright" verify "$dir/Bench.OrvaneSimBundle")
   read -r list_s list_kb < <(measure "$rigwright" list "$dir/Bench.OrvaneSimBundle")
   read -r extr_s extr_kb < <(measure sh -c "rm -rf '$dir/extracted' && exec '$rigwright' extract '$dir/installed/Bench/Bench.OrvaneSim' '$dir/extracted'")
+  read -r unpz_s unpz_kb < <(measure sh -c "pigz -d -c '$dir/models.pigz.gz' > /dev/null")
   pigz_size=$(stat -c %s "$dir/models.pigz.gz")
   package_size=$(stat -c %s "$dir/installed/Bench/Bench.OrvaneSim")
   echo
@@ -136,5 +139,10 @@ for mb in $sizes; do
   row "\`rigwright verify\` of the bundle" "$veri_s" "$veri_kb"
   row "\`rigwright list\` of the bundle" "$list_s" "$list_kb"
   row "\`rigwright extract\` of the machine package" "$extr_s" "$extr_kb"
+  row "\`pigz -d\` of the pigz output" "$unpz_s" "$unpz_kb"
+  if [ -x "$stages" ]; then
+    echo
+    "$stages" "$dir" "$dir"/Bench/part*.stl
+  fi
   rm -rf "$dir"
 done

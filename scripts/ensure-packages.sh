@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkgconf
-  libcrypto++-dev libjsoncpp-dev zlib1g-dev
+  libcrypto++-dev libjsoncpp-dev zlib1g-dev libdeflate-dev
   libgtest-dev libgmock-dev
   libwxgtk3.2-dev
   openssl gzip

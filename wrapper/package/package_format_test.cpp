@@ -14,7 +14,7 @@ namespace {
 using namespace rigwright::testing;
 
 std::vector<std::string> RecordNames(const Bytes& package) {
-  const PackageView view = ParsePackageContent(ContentOf(package));
+  const PackageView view = ViewSignedPackage(package, BuiltInPublicKey());
   EXPECT_TRUE(view.ok()) << view.detail;
   std::vector<std::string> names;
   for (const RecordView& record : view.records) names.emplace_back(record.name);

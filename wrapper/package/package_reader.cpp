@@ -3,14 +3,13 @@
 #include <cryptopp/base64.h>
 #include <cryptopp/filters.h>
 #include <cryptopp/rsa.h>
-#include <cryptopp/sha.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
 #include <string>
 
 #include "common/path_text.h"
+#include "wrapper/package/package_stream.h"
 
 namespace rigwright {
 namespace {
@@ -30,33 +29,6 @@ Result Failure(PackageError error, std::string detail) {
   result.detail = std::move(detail);
   return result;
 }
-
-std::size_t ModulusBytes(const CryptoPP::RSAFunction& key) {
-  return key.GetModulus().ByteCount();
-}
-
-bool VerifySignature(std::span<const std::uint8_t> signature,
-                     std::span<const std::uint8_t> payload, const CryptoPP::RSAFunction& key) {
-  CryptoPP::RSASS<CryptoPP::PKCS1v15, CryptoPP::SHA1>::Verifier verifier(key);
-  return verifier.VerifyMessage(payload.data(), payload.size(), signature.data(), signature.size());
-}
-
-class Inflater {
- public:
-  Inflater() { ok_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK; }
-  ~Inflater() {
-    if (ok_) inflateEnd(&stream_);
-  }
-  Inflater(const Inflater&) = delete;
-  Inflater& operator=(const Inflater&) = delete;
-
-  bool ok() const { return ok_; }
-  z_stream& stream() { return stream_; }
-
- private:
-  z_stream stream_{};
-  bool ok_ = false;
-};
 
 }  // namespace
 
@@ -120,183 +92,69 @@ PackageReadStatus CheckGzipHeader(std::span<const std::uint8_t> payload,
 
 namespace {
 
-// The content length the trailer states, but no more than the deflate data can produce or the
-// limit allows: the one allocation a valid member needs.
-std::uint64_t ContentAllocation(std::span<const std::uint8_t> payload,
-                                const PackageReadLimits& limits) {
-  const std::uint64_t stated = ReadUint32(&payload[payload.size() - 4]);
-  return std::min({stated, payload.size() * kMaxDeflateRatio, limits.maxContentBytes});
-}
+// Keeps what the stream reader finds as the content it was packed as, in one buffer set aside
+// once at the length the gzip trailer states (no more than the deflate data can produce or the
+// limit allows), and the records as places in it.
+class ContentSink : public RecordSink {
+ public:
+  explicit ContentSink(Bytes& content) : content_(content) {}
 
-PackageReadStatus InflateFailure(int status, const z_stream& z) {
-  if (status == Z_BUF_ERROR) {
-    return Failure(PackageError::kCorruptCompressedData, "the gzip member is cut short");
+  bool BeginRecord(std::string_view name, std::uint64_t dataBytes) override {
+    AppendUint32(content_,
+                 static_cast<std::uint32_t>(FileRecord::kOverheadBytes + name.size() + dataBytes));
+    AppendUint32(content_, static_cast<std::uint32_t>(name.size()));
+    const std::size_t nameAt = content_.size();
+    content_.insert(content_.end(), name.begin(), name.end());
+    content_.push_back(0);
+    places_.push_back({nameAt, name.size(), content_.size(), static_cast<std::size_t>(dataBytes)});
+    return true;
   }
-  return Failure(PackageError::kCorruptCompressedData,
-                 std::string("damaged gzip data: ") + (z.msg ? z.msg : "inflate failed"));
-}
-
-}  // namespace
-
-PackageReadStatus DecompressPayload(std::span<const std::uint8_t> payload,
-                                    const PackageReadLimits& limits, Bytes& content) {
-  content.clear();
-  if (PackageReadStatus header = CheckGzipHeader(payload, payload.size()); !header.ok()) {
-    return header;
+  bool RecordData(std::span<const std::uint8_t> data) override {
+    content_.insert(content_.end(), data.begin(), data.end());
+    return true;
   }
-  const std::uint64_t stated = ReadUint32(&payload[payload.size() - 4]);
-  // Unless the limit admits content of 4 GiB and more, the trailer states the whole length.
-  const bool statedIsWhole = limits.maxContentBytes < stated + (std::uint64_t{1} << 32);
-  content.reserve(ContentAllocation(payload, limits));
-  Inflater inflater;
-  if (!inflater.ok()) return Failure(PackageError::kCorruptCompressedData, "cannot start inflating");
-  z_stream& z = inflater.stream();
-  z.next_in = const_cast<Bytef*>(payload.data());
-  z.avail_in = 0;
-  std::size_t fed = 0;
-  std::uint8_t chunk[1 << 16];
-  std::uint64_t total = 0;
-  int status = Z_OK;
-  while (status != Z_STREAM_END) {
-    if (z.avail_in == 0 && fed < payload.size()) {
-      z.avail_in = static_cast<uInt>(std::min<std::size_t>(payload.size() - fed, 1u << 30));
-      fed += z.avail_in;
+  bool EndRecord() override { return true; }
+
+  // The records, once the content no longer moves.
+  std::vector<RecordView> Records() const {
+    std::vector<RecordView> records;
+    records.reserve(places_.size());
+    for (const Place& place : places_) {
+      records.push_back(
+          {std::string_view(reinterpret_cast<const char*>(content_.data()) + place.name,
+                            place.nameBytes),
+           std::span<const std::uint8_t>(content_.data() + place.data, place.dataBytes)});
     }
-    z.next_out = chunk;
-    z.avail_out = sizeof chunk;
-    status = inflate(&z, Z_NO_FLUSH);
-    if (status != Z_OK && status != Z_STREAM_END) return InflateFailure(status, z);
-    const std::size_t produced = sizeof chunk - z.avail_out;
-    total += produced;
-    if (total > limits.maxContentBytes) {
-      return Failure(PackageError::kContentTooLarge,
-                     "the content is larger than " + std::to_string(limits.maxContentBytes) +
-                         " bytes");
-    }
-    // Content past the stated length cannot be valid, but is inflated on without keeping it, to
-    // tell which rule the payload breaks; so the buffer keeps its one allocation.
-    if (!statedIsWhole || total <= stated) content.insert(content.end(), chunk, chunk + produced);
+    return records;
   }
-  const std::size_t left = z.avail_in + (payload.size() - fed);
-  if (left != 0) {
-    return Failure(PackageError::kDataAfterGzipMember,
-                   std::to_string(left) + " bytes follow the gzip member");
-  }
-  if (statedIsWhole && total != stated) {
-    return Failure(PackageError::kCorruptCompressedData, "the content is " + std::to_string(total) +
-                                                             " bytes, the gzip trailer states " +
-                                                             std::to_string(stated));
-  }
-  return {};
-}
 
-PackageView ParsePackageContent(Bytes content) {
-  PackageView view;
-  view.content = std::move(content);
-  const std::span<const std::uint8_t> all(view.content);
-  std::size_t at = 0;
-  while (at < all.size()) {
-    const std::string where = "record " + std::to_string(view.records.size() + 1) +
-                              " at content offset " + std::to_string(at);
-    if (all.size() - at < 8) {
-      return Failure<PackageView>(PackageError::kTruncatedRecord, where + ": fields cut short");
-    }
-    const std::uint64_t length = ReadUint32(&all[at]);
-    const std::uint64_t nameLength = ReadUint32(&all[at + 4]);
-    if (length < FileRecord::kOverheadBytes + nameLength) {
-      return Failure<PackageView>(
-          PackageError::kBadRecordLength,
-          where + ": length " + std::to_string(length) + " is less than 9 + name length");
-    }
-    if (nameLength > FileRecord::kMaxNameBytes) {
-      return Failure<PackageView>(PackageError::kNameTooLong,
-                                  where + ": " + NameTooLong(nameLength));
-    }
-    if (length > all.size() - at) {
-      return Failure<PackageView>(PackageError::kTruncatedRecord,
-                                  where + ": runs past the end of the content");
-    }
-    const std::uint8_t* name = &all[at + 8];
-    if (name[nameLength] != 0) {
-      return Failure<PackageView>(PackageError::kNameNotTerminated,
-                                  where + ": name not followed by NUL");
-    }
-    const RecordView record{std::string_view(reinterpret_cast<const char*>(name), nameLength),
-                            all.subspan(at + FileRecord::kOverheadBytes + nameLength,
-                                        length - FileRecord::kOverheadBytes - nameLength)};
-    if (!view.records.empty() && !(view.records.back().name < record.name)) {
-      return Failure<PackageView>(PackageError::kNamesNotAscending,
-                                  where + ": \"" + PrintableName(record.name) +
-                                      "\" does not sort after \"" +
-                                      PrintableName(view.records.back().name) + "\"");
-    }
-    view.records.push_back(record);
-    at += length;
-  }
-  return view;
-}
+ private:
+  struct Place {
+    std::size_t name, nameBytes, data, dataBytes;
+  };
+  Bytes& content_;
+  std::vector<Place> places_;
+};
 
-namespace {
-
-// Checks the header against the file's length (and, given a key, the signature's length) and
-// splits off the signature and the payload.
-PackageReadStatus CheckLayout(std::span<const std::uint8_t> file,
-                              const CryptoPP::RSAFunction* publicKey,
-                              std::span<const std::uint8_t>& signature,
-                              std::span<const std::uint8_t>& payload) {
-  if (file.size() < SignedPackage::kHeaderBytes) {
-    return Failure(PackageError::kTooShort, "shorter than the 12-byte header");
-  }
-  PackageReadStatus result;
-  SignedPackage& header = result.header;
-  header = {ReadUint32(&file[0]), ReadUint32(&file[4]), ReadUint32(&file[8])};
-  if (header.reserved != 0) return Failure(PackageError::kReservedNotZero, "the reserved field is not 0");
-  if (publicKey && header.signatureLength != ModulusBytes(*publicKey)) {
-    return Failure(PackageError::kSignatureLengthMismatch,
-                   "signature length " + std::to_string(header.signatureLength) +
-                       " differs from the key's " + std::to_string(ModulusBytes(*publicKey)));
-  }
-  const std::uint64_t expected =
-      SignedPackage::kHeaderBytes + std::uint64_t{header.signatureLength} + header.payloadLength;
-  if (expected != file.size()) {
-    return Failure(PackageError::kLengthMismatch,
-                   "the header promises " + std::to_string(expected) + " bytes, the file has " +
-                       std::to_string(file.size()));
-  }
-  signature = file.subspan(SignedPackage::kHeaderBytes, header.signatureLength);
-  payload = file.subspan(SignedPackage::kHeaderBytes + header.signatureLength);
-  return result;
-}
-
-PackageView WithStatus(PackageReadStatus status) {
-  PackageView view;
-  static_cast<PackageReadStatus&>(view) = std::move(status);
-  return view;
-}
-
-PackageView ReadContent(const SignedPackage& header, std::span<const std::uint8_t> payload,
-                        const PackageReadLimits& limits) {
-  Bytes content;
-  PackageReadStatus inflated = DecompressPayload(payload, limits, content);
-  if (!inflated.ok()) {
-    inflated.header = header;
-    return WithStatus(std::move(inflated));
-  }
-  PackageView view = ParsePackageContent(std::move(content));
-  view.header = header;
-  return view;
-}
-
+// Reads a package held in memory through the stream reader, as one piece.
 PackageView ReadPackage(std::span<const std::uint8_t> file, const CryptoPP::RSAFunction* publicKey,
                         const PackageReadLimits& limits) {
-  std::span<const std::uint8_t> signature, payload;
-  PackageReadStatus layout = CheckLayout(file, publicKey, signature, payload);
-  if (!layout.ok()) return WithStatus(std::move(layout));
-  if (publicKey && !VerifySignature(signature, payload, *publicKey)) {
-    return Failure<PackageView>(PackageError::kBadSignature,
-                                "the signature does not match the payload");
+  PackageView view;
+  if (file.size() >= SignedPackage::kHeaderBytes + kGzipTrailerBytes) {
+    const std::uint64_t stated = ReadUint32(&file[file.size() - 4]);
+    view.content.reserve(static_cast<std::size_t>(
+        std::min({stated, file.size() * kMaxDeflateRatio, limits.maxContentBytes})));
   }
-  return ReadContent(layout.header, payload, limits);
+  ContentSink sink(view.content);
+  PackageStreamReader reader(file.size(), publicKey, sink, limits);
+  reader.Feed(file);
+  static_cast<PackageReadStatus&>(view) = reader.Finish();
+  if (view.ok()) {
+    view.records = sink.Records();
+  } else {
+    view.content = {};
+  }
+  return view;
 }
 
 }  // namespace

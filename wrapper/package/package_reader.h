@@ -80,7 +80,8 @@ struct PackageView : PackageReadStatus {
   std::vector<RecordView> records;  // filled only when error is kNone
 };
 
-// Checks the header, the signature with `publicKey`, the gzip member and the records.
+// Checks the header, the signature with `publicKey`, the gzip member and the records: the
+// package held in memory is read through the stream reader (package_stream.h), the one reader.
 PackageReadResult ReadSignedPackage(std::span<const std::uint8_t> file,
                                     const CryptoPP::RSAFunction& publicKey,
                                     const PackageReadLimits& limits = {});
@@ -94,15 +95,6 @@ PackageView ViewPackageUnverified(std::span<const std::uint8_t> file,
 
 // The account of a record name of `nameBytes` bytes, longer than FileRecord::kMaxNameBytes.
 std::string NameTooLong(std::uint64_t nameBytes);
-
-// Splits uncompressed content into records, checking the record rules only.
-PackageView ParsePackageContent(Bytes content);
-
-// Decompresses exactly one gzip member that must fill `payload`. `content` is allocated once, to
-// the length the gzip trailer states (no more than the deflate data can produce), and never
-// grows past it.
-PackageReadStatus DecompressPayload(std::span<const std::uint8_t> payload,
-                                    const PackageReadLimits& limits, Bytes& content);
 
 // Checks the start of a payload of `payloadBytes` bytes (at least its first ten bytes, when it
 // has them) against the fixed gzip header.

@@ -1,17 +1,18 @@
 #include "wrapper/package/parallel_gzip.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <optional>
 
+#include "wrapper/package/deflate_blocks.h"
+
 namespace rigwright {
 namespace {
 
+// libdeflate's level 6: its own trade of speed for size, near zlib's level 6 in size.
 constexpr int kDeflateLevel = 6;
-constexpr int kWindowBits = 15;  // 32 KiB
-constexpr int kMemoryLevel = 8;  // zlib's default, as for a single-stream level-6 deflate
-constexpr std::size_t kWindowBytes = std::size_t{1} << kWindowBits;
 // The fixed header of every payload: deflate, no flags, no time stamp, no extra flags, OS 0.
 constexpr std::uint8_t kGzipHeader[] = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0, 0};
 constexpr std::size_t kMaxStoredBlock = 65535;
@@ -51,55 +52,58 @@ void EnsureSize(Bytes& buffer, std::size_t size) {
 
 }  // namespace
 
-// One raw deflate stream per thread, reset for every chunk: setting one up allocates and clears
-// a few hundred KiB, which would otherwise be paid per chunk.
+// A libdeflate compressor per thread. libdeflate compresses whole buffers only, without a preset
+// dictionary, and ends every buffer with a block marked final; a chunk that is not the last must
+// lose that mark and end on a byte boundary, so that the chunks make one deflate stream.
 class ParallelGzip::Deflater {
  public:
-  Deflater() {
-    ok_ = deflateInit2(&z_, kDeflateLevel, Z_DEFLATED, -kWindowBits, kMemoryLevel,
-                       Z_DEFAULT_STRATEGY) == Z_OK;
-  }
+  Deflater() : compressor_(libdeflate_alloc_compressor(kDeflateLevel)) {}
   ~Deflater() {
-    if (ok_) deflateEnd(&z_);
+    if (compressor_ != nullptr) libdeflate_free_compressor(compressor_);
   }
   Deflater(const Deflater&) = delete;
   Deflater& operator=(const Deflater&) = delete;
 
-  // Deflates `data` primed with `dictionary` into `out`, ended with a sync flush (a byte
-  // boundary) or, for the last chunk, with the final block. Returns the bytes written, or
-  // nothing when zlib fails.
-  std::optional<std::size_t> Deflate(std::span<const std::uint8_t> data,
-                                     std::span<const std::uint8_t> dictionary, bool last,
-                                     Bytes& out) {
-    if (!ok_ || deflateReset(&z_) != Z_OK) return std::nullopt;
-    if (!dictionary.empty() && deflateSetDictionary(&z_, dictionary.data(),
-                                                    static_cast<uInt>(dictionary.size())) != Z_OK) {
-      return std::nullopt;
-    }
-    // The bound covers the data; a sync flush adds at most a few bytes more.
-    EnsureSize(out, deflateBound(&z_, static_cast<uLong>(data.size())) + 16);
-    z_.next_in = const_cast<Bytef*>(data.data());
-    z_.avail_in = static_cast<uInt>(data.size());
-    const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-    for (;;) {
-      z_.next_out = out.data() + z_.total_out;
-      z_.avail_out = static_cast<uInt>(out.size() - z_.total_out);
-      const int status = deflate(&z_, flush);
-      if (status == Z_STREAM_ERROR) return std::nullopt;
-      if (status == Z_STREAM_END || (!last && z_.avail_in == 0 && z_.avail_out > 0)) break;
-      out.resize(out.size() * 2);
-    }
-    return static_cast<std::size_t>(z_.total_out);
+  // Deflates `data` on its own into `out`. The last chunk keeps its final block; any other ends
+  // joinable (see Join). Returns the bytes written, or nothing on failure.
+  std::optional<std::size_t> Deflate(std::span<const std::uint8_t> data, bool last, Bytes& out) {
+    if (compressor_ == nullptr) return std::nullopt;
+    EnsureSize(out, libdeflate_deflate_compress_bound(compressor_, data.size()) + kJoinBytes);
+    const std::size_t size =
+        libdeflate_deflate_compress(compressor_, data.data(), data.size(), out.data(), out.size());
+    if (size == 0) return std::nullopt;
+    if (last) return size;
+    return Join(data.size(), out, size);
   }
 
  private:
-  z_stream z_{};
-  bool ok_ = false;
+  // At most this much is added after a chunk's data: an empty stored block whose three header
+  // bits do not fit in the last byte's padding.
+  static constexpr std::size_t kJoinBytes = 5;
+
+  // Clears the final mark of the deflate data `out[0, size)` of `contentBytes` bytes and, if the
+  // final block does not end on a byte boundary, adds an empty stored block, which fills the byte
+  // up. Only decoding finds where a block starts and ends; the walk over the chunk's blocks also
+  // checks that they give back its whole content.
+  static std::optional<std::size_t> Join(std::size_t contentBytes, Bytes& out, std::size_t size) {
+    const std::optional<FinalBlock> final =
+        FindFinalBlock(std::span<const std::uint8_t>(out.data(), size), contentBytes);
+    if (!final) return std::nullopt;
+    out[final->headerByte] &= static_cast<std::uint8_t>(~(1u << final->headerBit));
+    if (final->paddingBits == 0) return size;
+    // A stored block's header is three zero bits, then the rest of its byte is skipped: in the
+    // padding when it has room, else in one more byte. LEN 0 and NLEN follow.
+    static constexpr std::uint8_t kEmptyStored[] = {0, 0, 0, 0xFF, 0xFF};
+    const std::size_t skip = final->paddingBits >= 3 ? 1 : 0;
+    std::copy(std::begin(kEmptyStored) + skip, std::end(kEmptyStored), out.begin() + size);
+    return size + sizeof kEmptyStored - skip;
+  }
+
+  libdeflate_compressor* compressor_;
 };
 
 struct ParallelGzip::Chunk {
   Bytes content;
-  Bytes dictionary;
   ContentKind kind = ContentKind::kCompressible;
   bool last = false;
 
@@ -116,12 +120,11 @@ namespace {
 void Compress(ParallelGzip::Chunk* chunk, ParallelGzip::Deflater& deflater) {
   const std::span<const std::uint8_t> content(chunk->content);
   chunk->contentBytes = content.size();
-  chunk->crc =
-      static_cast<std::uint32_t>(crc32(0, content.data(), static_cast<uInt>(content.size())));
+  chunk->crc = libdeflate_crc32(0, content.data(), content.size());
   chunk->ok = true;
   if (chunk->kind == ContentKind::kCompressible) {
     const std::optional<std::size_t> size =
-        deflater.Deflate(content, chunk->dictionary, chunk->last, chunk->compressed);
+        deflater.Deflate(content, chunk->last, chunk->compressed);
     chunk->ok = size.has_value();
     // Data that does not shrink is kept as it is, as a single-stream compressor would.
     if (size && *size < StoredSize(content.size())) {
@@ -231,16 +234,6 @@ bool ParallelGzip::Submit(bool last) {
   chunk->done = false;
   chunk->kind = kind_;
   chunk->last = last;
-  chunk->dictionary = dictionary_;
-  // The next chunk's dictionary: the window of content that ends where this chunk ends.
-  if (pending_.size() >= kWindowBytes) {
-    dictionary_.assign(pending_.end() - kWindowBytes, pending_.end());
-  } else {
-    dictionary_.insert(dictionary_.end(), pending_.begin(), pending_.end());
-    if (dictionary_.size() > kWindowBytes) {
-      dictionary_.erase(dictionary_.begin(), dictionary_.end() - kWindowBytes);
-    }
-  }
   // The chunk takes the content; the buffer it held before (kept from an earlier chunk) is
   // filled next.
   std::swap(chunk->content, pending_);
