@@ -38,14 +38,33 @@ bool SameFile(HANDLE a, HANDLE b) {
          first.nFileIndexLow == second.nFileIndexLow;
 }
 
-// Renames the full file `handle` is open on, unless another process has renamed it already. The
-// check and the rename happen under a lock on a byte far past any end the log reaches (a locked
-// byte that is written would fail the write), so two processes never both rename.
+// Every append and rename happens under a lock on one byte far past any end the log reaches (a
+// locked byte that is written would fail the write). Writes through `FILE_APPEND_DATA` land at
+// the end on Windows' own file systems, but not on every file system a profile may lie on (Wine
+// loses lines on its own), and the check "still the file I opened" and the rename must be one
+// step, so that two processes never both rename.
+class AppendLock {
+ public:
+  explicit AppendLock(HANDLE handle) : handle_(handle) {
+    beyondEnd_.Offset = 0xFFFFFFFE;
+    beyondEnd_.OffsetHigh = 0x7FFFFFFF;
+    held_ = ::LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &beyondEnd_) != FALSE;
+  }
+  ~AppendLock() {
+    if (held_) ::UnlockFileEx(handle_, 0, 1, 0, &beyondEnd_);
+  }
+  AppendLock(const AppendLock&) = delete;
+  AppendLock& operator=(const AppendLock&) = delete;
+
+ private:
+  HANDLE handle_;
+  OVERLAPPED beyondEnd_{};
+  bool held_ = false;
+};
+
+// Renames the full file `handle` is open on, unless another process has renamed it already.
+// Called under the append lock.
 void RotateIfStillCurrent(HANDLE handle, const std::filesystem::path& file) {
-  OVERLAPPED beyondEnd{};
-  beyondEnd.Offset = 0xFFFFFFFE;
-  beyondEnd.OffsetHigh = 0x7FFFFFFF;
-  if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &beyondEnd)) return;
   const UniqueHandle current(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -54,7 +73,6 @@ void RotateIfStillCurrent(HANDLE handle, const std::filesystem::path& file) {
     kept += L".1";
     ::MoveFileExW(file.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING);
   }
-  ::UnlockFileEx(handle, 0, 1, 0, &beyondEnd);
 }
 
 bool Append(const std::filesystem::path& file, std::string_view line, std::uintmax_t sizeCap) {
@@ -62,6 +80,7 @@ bool Append(const std::filesystem::path& file, std::string_view line, std::uintm
   for (int round = 0; round < 2; ++round) {
     const UniqueHandle handle = OpenForAppend(file);
     if (!handle.valid()) return false;
+    const AppendLock lock(handle.get());
     LARGE_INTEGER size{};
     if (round == 0 && ::GetFileSizeEx(handle.get(), &size) && size.QuadPart > 0 &&
         static_cast<std::uintmax_t>(size.QuadPart) + line.size() > sizeCap) {

@@ -1,5 +1,7 @@
 #include "wrapper/startup/stl_request.h"
 
+#include "platform/engine_text.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -69,7 +71,9 @@ class StlRequestTest : public ::testing::Test {
 
 TEST_F(StlRequestTest, TheAddinsReplyIsTakenAsItIsAndNoDialogShows) {
   ServeOneRequest([](PipeConnection& c) { c.Write("/w/Rigwright/Base.stl@0x1a2b3c;/p/ü.stl"); });
-  EXPECT_EQ(RequestStlFiles(kPipe, user_), "/w/Rigwright/Base.stl@0x1a2b3c;/p/ü.stl");
+  // In the 8-bit form the engine opens: on Linux UTF-8 as it came, on Windows the code page.
+  EXPECT_EQ(RequestStlFiles(kPipe, user_),
+            EngineTextOfStlReply("/w/Rigwright/Base.stl@0x1a2b3c;/p/ü.stl", SystemEngineTextForms()));
   addin_.join();
   EXPECT_EQ(received_, "Need stl path");
   EXPECT_EQ(user_.choices, 0);
