@@ -343,9 +343,11 @@ class ExtractingSink : public RecordSink {
 
 // Writes every record under `folder` in one pass over the package, all or nothing: no file and
 // no folder is left behind when anything is refused or fails, or Ctrl-C, SIGTERM or SIGHUP stops
-// it. How many records were written, or nothing.
+// it. How many records were written, or nothing. With a `key`, the signature is checked in the
+// same read and `signatureVerifies` says whether it did; the records are written either way.
 std::optional<std::size_t> ExtractRecords(const std::string& package, const std::string& folderText,
-                                          bool overwrite) {
+                                          bool overwrite, const CryptoPP::RSAFunction* key,
+                                          bool& signatureVerifies) {
   CancelOnSignals cancel;
   const fs::path folder = PathFromUtf8(folderText);
   MadeFolders made;  // declared before the staged files, so it is cleaned up after them
@@ -359,8 +361,8 @@ std::optional<std::size_t> ExtractRecords(const std::string& package, const std:
   ExtractingSink sink(folder, overwrite, made, staged);
   PackageReadStatus status;
   std::string ioError;
-  if (!StreamPackageFile(PathFromUtf8(package), nullptr, sink, kStreamReadLimits, status,
-                         ioError)) {
+  if (!StreamPackageFile(PathFromUtf8(package), key, sink, kStreamReadLimits, status, ioError,
+                         &signatureVerifies)) {
     Refuse(package, ioError);
     return std::nullopt;
   }
@@ -438,22 +440,6 @@ int RunVerify(const std::vector<std::string>& args) {
   });
 }
 
-// Warns once when the package's signature does not verify with `key`: extract writes what a
-// package holds whatever its signature, but whoever extracts should know it was changed or made
-// by someone else. Read as a second pass, after the extraction succeeded.
-void WarnUnlessSigned(const std::string& file, const CryptoPP::RSAFunction& key) {
-  ReadPackage package;
-  ListingSink sink(package, &key, /*readNested=*/false);
-  std::string ioError;
-  if (!StreamPackageFile(PathFromUtf8(file), &key, sink, kStreamReadLimits, package.status,
-                         ioError)) {
-    return Warning(file + ": the signature was not checked: " + ioError);
-  }
-  if (!package.status.ok()) {
-    Warning(file + ": " + Describe(package.status) + "; extracted anyway");
-  }
-}
-
 int RunExtract(const std::vector<std::string>& args) {
   Arguments parsed;
   int status = kSuccess;
@@ -478,10 +464,18 @@ int RunExtract(const std::vector<std::string>& args) {
   const bool check = !parsed.Has("--no-verify");
   CryptoPP::RSAFunction key;
   if (check && !LoadVerificationKey(parsed, key)) return kFailure;
+  bool signatureVerifies = true;
   const std::optional<std::size_t> records =
-      ExtractRecords(parsed.positional[0], parsed.positional[1], parsed.Has("--overwrite"));
+      ExtractRecords(parsed.positional[0], parsed.positional[1], parsed.Has("--overwrite"),
+                     check ? &key : nullptr, signatureVerifies);
   if (!records) return kFailure;
-  if (check) WarnUnlessSigned(parsed.positional[0], key);
+  // Extract writes what a package holds whatever its signature, but whoever extracts should
+  // know it was changed or made by someone else.
+  if (!signatureVerifies) {
+    const PackageReadStatus unsigned_{PackageError::kBadSignature,
+                                      "the signature does not match the payload", {}};
+    Warning(parsed.positional[0] + ": " + Describe(unsigned_) + "; extracted anyway");
+  }
   std::cout << "Extracted " << Counted(*records, "record") << " into " << parsed.positional[1]
             << "\n";
   return kSuccess;

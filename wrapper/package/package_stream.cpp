@@ -324,19 +324,29 @@ bool PackageStreamReader::Feed(std::span<const std::uint8_t> bytes) {
 }
 
 PackageReadStatus PackageStreamReader::Finish() {
+  bool signatureVerifies = true;
+  PackageReadStatus status = FinishApartFromSignature(signatureVerifies);
+  // The simulator checks the signature first, so a bad one comes before any damage to the
+  // content; a package that could not even be laid out, or a sink that stopped, comes first.
+  if (!signatureVerifies && status.error != PackageError::kTooShort && !state_->parser.stopped() &&
+      state_->layout.ok()) {
+    status = Failure(PackageError::kBadSignature, "the signature does not match the payload");
+    status.header = state_->header;
+  }
+  return status;
+}
+
+PackageReadStatus PackageStreamReader::FinishApartFromSignature(bool& signatureVerifies) {
   State& s = *state_;
   PackageReadStatus status;
-  if (s.fileBytes < SignedPackage::kHeaderBytes) {
-    status = Failure(PackageError::kTooShort, "shorter than the 12-byte header");
-  } else if (!s.layoutChecked) {
+  signatureVerifies =
+      !s.key || (s.verifier && s.fed == s.fileBytes && s.verifier->Verify(s.hash.release()));
+  if (s.fileBytes < SignedPackage::kHeaderBytes || !s.layoutChecked) {
     status = Failure(PackageError::kTooShort, "shorter than the 12-byte header");
   } else if (!s.layout.ok()) {
     status = s.layout;
   } else if (s.parser.stopped()) {
     status = {};
-  } else if (s.key &&
-             (!s.verifier || s.fed != s.fileBytes || !s.verifier->Verify(s.hash.release()))) {
-    status = Failure(PackageError::kBadSignature, "the signature does not match the payload");
   } else {
     status = s.ContentOutcome();
   }
@@ -350,7 +360,7 @@ bool PackageStreamReader::stoppedBySink() const { return state_->parser.stopped(
 
 bool StreamPackageFile(const std::filesystem::path& path, const CryptoPP::RSAFunction* publicKey,
                        RecordSink& sink, const PackageReadLimits& limits, PackageReadStatus& status,
-                       std::string& ioError) {
+                       std::string& ioError, bool* signatureVerifies) {
   InputFile file;
   if (!file.Open(path, ioError)) return false;
   PackageStreamReader reader(file.size(), publicKey, sink, limits);
@@ -362,7 +372,8 @@ bool StreamPackageFile(const std::filesystem::path& path, const CryptoPP::RSAFun
     left -= piece.size();
     if (!reader.Feed(piece)) break;
   }
-  status = reader.Finish();
+  status = signatureVerifies ? reader.FinishApartFromSignature(*signatureVerifies)
+                             : reader.Finish();
   return true;
 }
 

@@ -46,6 +46,11 @@ class PackageStreamReader {
   // comes before any damage to the content, as the signature is checked first by the simulator.
   PackageReadStatus Finish();
 
+  // The same outcome with the signature left out of it: whether the signature verifies (always
+  // true without a key) goes to `signatureVerifies`. For a reader that uses what a package holds
+  // whatever its signature, and says so, in the same read.
+  PackageReadStatus FinishApartFromSignature(bool& signatureVerifies);
+
   // The content bytes inflated so far.
   std::uint64_t contentBytes() const;
   // True when the sink stopped the reading.
@@ -59,8 +64,10 @@ class PackageStreamReader {
 
 // Reads the package file `path` in slices through a stream reader. A file that cannot be read,
 // or is no regular file, gives false with `ioError` saying why, as InputFile does.
+// With `signatureVerifies`, `status` is FinishApartFromSignature's.
 bool StreamPackageFile(const std::filesystem::path& path, const CryptoPP::RSAFunction* publicKey,
                        RecordSink& sink, const PackageReadLimits& limits,
-                       PackageReadStatus& status, std::string& ioError);
+                       PackageReadStatus& status, std::string& ioError,
+                       bool* signatureVerifies = nullptr);
 
 }  // namespace rigwright
