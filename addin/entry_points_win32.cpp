@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "addin/addin_module.h"
+#include "common/support_log.h"
 
 namespace rigwright {
 namespace {
@@ -87,6 +88,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       if (reserved) return TRUE;
       rigwright::EndAddinState();
       rigwright::EndToolkit();
+      rigwright::EndSupportLog();  // the DLL's code and data go with the unload
       return TRUE;
     default:
       return TRUE;

@@ -1,5 +1,7 @@
 #include "common/support_log.h"
 
+#include <atomic>
+
 #include <wx/datetime.h>
 #include <wx/log.h>
 #include <wx/time.h>
@@ -74,10 +76,18 @@ struct SupportLog {
   std::uintmax_t sizeCap = kSupportLogSizeCap;
 };
 
-// Never destroyed: lines may come from static destruction and from threads still running at exit.
+// Never destroyed by the C++ runtime: lines may come from static destruction and from threads
+// still running at exit. Only a library about to be unloaded ends it (EndSupportLog).
+std::atomic<SupportLog*> theLog{nullptr};
+
 SupportLog& TheLog() {
-  static auto* log = new SupportLog;
-  return *log;
+  SupportLog* log = theLog.load(std::memory_order_acquire);
+  if (log) return *log;
+  auto made = std::make_unique<SupportLog>();
+  if (theLog.compare_exchange_strong(log, made.get(), std::memory_order_acq_rel)) {
+    return *made.release();
+  }
+  return *log;  // another thread made it first
 }
 
 // One line of valid UTF-8 (the toolkit takes nothing else): breaks become "\n", stray bytes "?".
@@ -138,6 +148,8 @@ void CloseSupportLog() {
   const std::lock_guard<std::mutex> lock(log.mutex);
   log.target.reset();
 }
+
+void EndSupportLog() { delete theLog.exchange(nullptr, std::memory_order_acq_rel); }
 
 void SetSupportLogSizeCap(std::uintmax_t bytes) {
   SupportLog& log = TheLog();

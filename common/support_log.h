@@ -21,6 +21,10 @@ void OpenSupportLogAt(std::string_view program, const std::filesystem::path& fil
 // Stops writing and closes the file (lines after it go nowhere).
 void CloseSupportLog();
 
+// Closes the log and frees all it holds, for a library about to be unloaded, once no other
+// thread of it can still log (a later line opens nothing and goes nowhere).
+void EndSupportLog();
+
 // Appends one line: time (UTC), program, version, process id, level and `text`, e.g.
 //   2026-03-04T10:11:12.345Z RigwrightWrapper 1.2.0 pid=4242 error: the engine ...
 // Line breaks in `text` are written as "\n", bytes that are not UTF-8 as "?". Any thread.
