@@ -22,4 +22,8 @@ std::filesystem::path SupportLogFolder();
 bool AppendLogLine(const std::filesystem::path& file, std::string_view line,
                    std::uintmax_t sizeCap) noexcept;
 
+// Each system's part of AppendLogLine, which may throw when memory runs out.
+bool AppendLogLineOrThrow(const std::filesystem::path& file, std::string_view line,
+                          std::uintmax_t sizeCap);
+
 }  // namespace rigwright

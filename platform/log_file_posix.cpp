@@ -42,7 +42,24 @@ void RotateIfStillCurrent(int fd, const struct stat& opened, const std::filesyst
   ::flock(fd, LOCK_UN);
 }
 
-bool Append(const std::filesystem::path& file, std::string_view line, std::uintmax_t sizeCap) {
+}  // namespace
+
+std::filesystem::path SupportLogFolder() {
+  try {
+    if (auto state = EnvironmentValue("XDG_STATE_HOME"); state && !state->empty()) {
+      return PathFromUtf8(*state) / "rigwright";
+    }
+    if (auto home = EnvironmentValue("HOME"); home && !home->empty()) {
+      return PathFromUtf8(*home) / ".local" / "state" / "rigwright";
+    }
+  } catch (...) {
+    // Out of memory: no place, so no log.
+  }
+  return {};
+}
+
+bool AppendLogLineOrThrow(const std::filesystem::path& file, std::string_view line,
+                          std::uintmax_t sizeCap) {
   // The second round writes even to a full file: a log that cannot be renamed still takes lines.
   for (int round = 0; round < 2; ++round) {
     const UniqueFd fd = OpenForAppend(file);
@@ -60,31 +77,6 @@ bool Append(const std::filesystem::path& file, std::string_view line, std::uintm
     return written == static_cast<ssize_t>(line.size());
   }
   return false;
-}
-
-}  // namespace
-
-std::filesystem::path SupportLogFolder() {
-  try {
-    if (auto state = EnvironmentValue("XDG_STATE_HOME"); state && !state->empty()) {
-      return PathFromUtf8(*state) / "rigwright";
-    }
-    if (auto home = EnvironmentValue("HOME"); home && !home->empty()) {
-      return PathFromUtf8(*home) / ".local" / "state" / "rigwright";
-    }
-  } catch (...) {
-    // Out of memory: no place, so no log.
-  }
-  return {};
-}
-
-bool AppendLogLine(const std::filesystem::path& file, std::string_view line,
-                   std::uintmax_t sizeCap) noexcept {
-  try {
-    return Append(file, line, sizeCap);
-  } catch (...) {
-    return false;  // out of memory making the folder: the line is dropped
-  }
 }
 
 }  // namespace rigwright

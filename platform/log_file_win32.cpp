@@ -75,7 +75,24 @@ void RotateIfStillCurrent(HANDLE handle, const std::filesystem::path& file) {
   }
 }
 
-bool Append(const std::filesystem::path& file, std::string_view line, std::uintmax_t sizeCap) {
+}  // namespace
+
+std::filesystem::path SupportLogFolder() {
+  PWSTR folder = nullptr;
+  std::filesystem::path path;
+  try {
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder))) {
+      path = std::filesystem::path(folder) / L"Orvane" / L"Rigwright";
+    }
+  } catch (...) {
+    path.clear();  // out of memory: no place, so no log
+  }
+  ::CoTaskMemFree(folder);
+  return path;
+}
+
+bool AppendLogLineOrThrow(const std::filesystem::path& file, std::string_view line,
+                          std::uintmax_t sizeCap) {
   // The second round writes even to a full file: a log that cannot be renamed still takes lines.
   for (int round = 0; round < 2; ++round) {
     const UniqueHandle handle = OpenForAppend(file);
@@ -93,31 +110,6 @@ bool Append(const std::filesystem::path& file, std::string_view line, std::uintm
            written == line.size();
   }
   return false;
-}
-
-}  // namespace
-
-std::filesystem::path SupportLogFolder() {
-  PWSTR folder = nullptr;
-  std::filesystem::path path;
-  try {
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder))) {
-      path = std::filesystem::path(folder) / L"Orvane" / L"Rigwright";
-    }
-  } catch (...) {
-    path.clear();  // out of memory: no place, so no log
-  }
-  ::CoTaskMemFree(folder);
-  return path;
-}
-
-bool AppendLogLine(const std::filesystem::path& file, std::string_view line,
-                   std::uintmax_t sizeCap) noexcept {
-  try {
-    return Append(file, line, sizeCap);
-  } catch (...) {
-    return false;  // out of memory making the folder: the line is dropped
-  }
 }
 
 }  // namespace rigwright
