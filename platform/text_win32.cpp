@@ -4,6 +4,8 @@
 
 #include <climits>
 
+#include "common/path_text.h"
+
 namespace rigwright {
 
 std::wstring Utf16FromUtf8(std::string_view text) {
@@ -16,13 +18,10 @@ std::wstring Utf16FromUtf8(std::string_view text) {
 }
 
 std::string Utf8FromUtf16(std::wstring_view text) {
-  if (text.empty() || text.size() > INT_MAX) return {};
-  const int size = static_cast<int>(text.size());
-  const int length =
-      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
-  return narrow;
+  // One conversion for every system: an unpaired surrogate, which file names may hold, becomes
+  // U+FFFD as the system's own conversion would make it.
+  return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()),
+                                           text.size()));
 }
 
 std::string Win32ErrorText(unsigned long code) {

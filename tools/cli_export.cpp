@@ -1,7 +1,6 @@
 // `rigwright bundle` and `rigwright install`: the export writers from the command line.
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
@@ -103,27 +102,14 @@ class ExportRun {
   ExportReport* report() { return &report_; }
 
   // Tells what the writer did: the files left out (the same lines the export dialog shows), then
-  // its failure if any; and the same to the support log with the files `written` and the time.
-  int Finish(bool ok, const std::string& machine, const std::string& target,
-             const std::vector<std::string>& written) {
+  // its failure if any; and the same to the support log, with the files written and the time.
+  int Finish(bool ok, const std::string& machine, const std::string& target) {
     line_.Clear();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    std::string entry = command_ + " " + machine + " to " + target;
-    for (const LeftOutFile& file : report_.leftOut) {
-      Warning(machine + ": " + LeftOutLine(file));
-      entry += "; left out: " + LeftOutLine(file);
-    }
-    char time[32];
-    std::snprintf(time, sizeof time, "%.2f s", seconds);
-    if (!ok || report_.cancelled) {
-      LogError(entry + "; failed after " + time + ": " + report_.error);
-      if (report_.cancelled) return Error(machine, report_.error);
-      return Error("", report_.error.empty() ? machine + ": the export failed" : report_.error);
-    }
-    std::string files;
-    for (const std::string& file : written) files += (files.empty() ? "" : ", ") + file;
-    LogInfo(entry + "; wrote " + files + " in " + time);
+    for (const LeftOutFile& file : report_.leftOut) Warning(machine + ": " + LeftOutLine(file));
+    LogExportOutcome(command_ + " of " + machine + " to " + target, ok, report_,
+                     std::chrono::steady_clock::now() - started_);
+    if (report_.cancelled) return Error(machine, report_.error);
+    if (!ok) return Error("", report_.error.empty() ? machine + ": the export failed" : report_.error);
     return kSuccess;
   }
 
@@ -243,7 +229,7 @@ int RunBundle(const std::vector<std::string>& args) {
   CancelOnSignals cancel;
   const bool ok = ExportMachineBundle(
       machine, output, parsed.Option("--orientation", kDefaultOrientation), post, run.report());
-  status = run.Finish(ok, machine, target, {target});
+  status = run.Finish(ok, machine, target);
   if (status == kSuccess) std::cout << WroteLine(output, target, replacing) << "\n";
   return status;
 }
@@ -278,12 +264,7 @@ int RunInstall(const std::vector<std::string>& args) {
       machine, target, parsed.Option("--orientation", kDefaultOrientation), post, run.report());
   const std::string stem(StemOf(machine));
   const std::string folder = WithTrailingSeparator(target) + stem + "/";
-  std::vector<std::string> written = {folder + stem + ".OrvaneSim",
-                                      folder + stem + ".OrvaneSimCfg"};
-  const bool postLeftOut = std::any_of(run.report()->leftOut.begin(), run.report()->leftOut.end(),
-                                       [](const LeftOutFile& file) { return file.post; });
-  if (!post.empty() && !postLeftOut) written.push_back(folder + std::string(FileNameOf(post)));
-  status = run.Finish(ok, machine, folder, written);
+  status = run.Finish(ok, machine, folder);
   if (status == kSuccess) std::cout << "Installed " << stem << " into " << folder << "\n";
   return status;
 }
