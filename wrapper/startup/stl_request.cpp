@@ -19,7 +19,6 @@ std::string& PipeNameStore() {
   return pipeName;
 }
 
-// The reply as the add-in sent it, or nothing when the pipe could not carry the request.
 // Why the add-in gave no reply, for support; the user sees the file dialog either way.
 std::nullopt_t NoReply(std::string_view pipeName, std::string_view why) {
   LogWarning("STL request: " + std::string(why) + " on " + std::string(pipeName) +
@@ -27,6 +26,7 @@ std::nullopt_t NoReply(std::string_view pipeName, std::string_view why) {
   return std::nullopt;
 }
 
+// The reply as the add-in sent it, or nothing when the pipe could not carry the request.
 std::optional<std::string> ExchangeWithAddin(std::string_view pipeName) {
   const auto connection = ConnectToPipeWhenFree(pipeName, kBusyPipeWait);
   if (!connection) return NoReply(pipeName, "no add-in could be reached");
